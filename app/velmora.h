@@ -1,0 +1,94 @@
+// The one main window: the form, the device table and the start-up sequence.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+#include "devices/device_table.h"
+#include "platform/backend.h"
+#include "platform/device_change.h"
+#include "platform/status.h"
+#include "ui_velmora.h"
+
+class Velmora : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit Velmora(QWidget* parent = nullptr);
+    ~Velmora() override;
+
+    // Cfg.ini under m_cfgFolder.
+    void ReadCfgValue(const QString& key, QString& value) const;
+    void WriteCfgValue(const QString& key, const QString& value) const;
+    void LoadUvcExtenConfig();
+
+    // The zoom setting of the selected device.
+    velmora::Status QueryCameraZoom();
+
+    // The capture device behind a DeviceList handle; null for 0 or an unknown handle.
+    velmora::CaptureDevice* DeviceForHandle(int handle) const;
+    // The capture device of DeviceList's current item, or null when none is selected.
+    velmora::CaptureDevice* SelectedDevice() const;
+
+    // Rebuilds the device table and DeviceList; returns the number of items listed.
+    int RefreshDeviceList();
+
+    // The shared handling of one device-change event.
+    void HandleDeviceChange(const velmora::DeviceChangeEvent& event);
+
+    const QString& CurrentPath() const { return m_currentPath; }
+    const QString& CfgFolder() const { return m_cfgFolder; }
+    Ui_VelmoraClass& Form() { return ui; }
+
+public slots:
+    void on_NearButton_pressed();
+    void on_NearButton_released();
+    void on_FarButton_pressed();
+    void on_FarButton_released();
+    void on_Zoom_inButton_pressed();
+    void on_Zoom_inButton_released();
+    void on_Focus_inButton_pressed();
+    void on_Focus_inButton_released();
+    void on_MENUButton_pressed();
+    void on_MENUButton_released();
+    void on_Focus_outButton_pressed();
+    void on_Focus_outButton_released();
+    void on_Zoom_outButton_pressed();
+    void on_Zoom_outButton_released();
+    void on_AEButton_pressed();
+    void on_AEButton_released();
+    void on_AWBButton_pressed();
+    void on_AWBButton_released();
+    void on_lock1Button_pressed();
+    void on_lock1Button_released();
+    void on_lock2Button_pressed();
+    void on_lock2Button_released();
+    void on_lock3Button_pressed();
+    void on_lock3Button_released();
+
+protected:
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#else
+    bool nativeEvent(const QByteArray& eventType, void* message, long* result) override;
+#endif
+
+private:
+    void RunKeySlot(int slotIndex);
+    int EnumerateAndFill();
+    void RegisterDeviceChange();
+
+    Ui_VelmoraClass ui;
+    velmora::DeviceTable m_deviceTable;
+    QString m_currentPath;
+    QString m_cfgFolder;
+    std::shared_ptr<velmora::Backend> m_backend;
+    std::unique_ptr<velmora::DeviceChangeSource> m_deviceChange;
+};
+
+// The one Velmora window, set by its constructor once the form exists.
+extern Velmora* s_mainWindow;
+
+// Reads the 24 status registers of the device selected in s_mainWindow's DeviceList.
+void ReadStatusRegisters();

@@ -1,0 +1,5 @@
+#include "app/velmora.h"
+
+velmora::Status Velmora::QueryCameraZoom() { return velmora::StatusNotImpl; }
+
+void ReadStatusRegisters() {}

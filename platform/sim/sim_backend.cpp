@@ -1,0 +1,208 @@
+#include "platform/sim/sim_backend.h"
+
+#include <cstdlib>
+
+namespace velmora::sim {
+
+namespace {
+
+class SimKsControl : public KsControl {
+public:
+    SimKsControl(std::shared_ptr<SimCamera> camera, std::shared_ptr<SimLiveCounts> live)
+        : m_camera(std::move(camera)), m_token(std::move(live), &SimLiveCounts::ksControls)
+    {
+    }
+    Status KsProperty(const KsNodeRequest& request, void* data, std::uint32_t dataLength,
+                      std::uint32_t& bytesReturned) override
+    {
+        return m_camera->KsProperty(request, data, dataLength, bytesReturned);
+    }
+
+private:
+    std::shared_ptr<SimCamera> m_camera;
+    LiveToken m_token;
+};
+
+class SimCameraControl : public CameraControl {
+public:
+    SimCameraControl(std::shared_ptr<SimCamera> camera, std::shared_ptr<SimLiveCounts> live)
+        : m_camera(std::move(camera)), m_token(std::move(live), &SimLiveCounts::cameraControls)
+    {
+    }
+    Status Get(CameraProperty property, std::int32_t& value, std::int32_t& flags) override
+    {
+        return m_camera->CameraGet(property, value, flags);
+    }
+    Status GetRange(CameraProperty property, CameraRange& range) override
+    {
+        return m_camera->CameraGetRange(property, range);
+    }
+    Status Set(CameraProperty property, std::int32_t value, std::int32_t flags) override
+    {
+        return m_camera->CameraSet(property, value, flags);
+    }
+
+private:
+    std::shared_ptr<SimCamera> m_camera;
+    LiveToken m_token;
+};
+
+class SimCaptureDevice : public CaptureDevice {
+public:
+    SimCaptureDevice(std::shared_ptr<SimCamera> camera, std::shared_ptr<SimLiveCounts> live)
+        : m_camera(std::move(camera)), m_live(live), m_token(std::move(live), &SimLiveCounts::devices)
+    {
+    }
+    Status QueryKsControl(std::unique_ptr<KsControl>& out) override
+    {
+        out = std::make_unique<SimKsControl>(m_camera, m_live);
+        return StatusOk;
+    }
+    Status QueryCameraControl(std::unique_ptr<CameraControl>& out) override
+    {
+        out = std::make_unique<SimCameraControl>(m_camera, m_live);
+        return StatusOk;
+    }
+
+private:
+    std::shared_ptr<SimCamera> m_camera;
+    std::shared_ptr<SimLiveCounts> m_live;
+    LiveToken m_token;
+};
+
+class SimPropertyBag : public PropertyBag {
+public:
+    SimPropertyBag(std::shared_ptr<SimCamera> camera, std::shared_ptr<SimLiveCounts> live)
+        : m_camera(std::move(camera)), m_token(std::move(live), &SimLiveCounts::propertyBags)
+    {
+    }
+    Status Read(std::string_view name, std::string& value) override
+    {
+        const SimCameraConfig& config = m_camera->Config();
+        const std::optional<std::string>* property = nullptr;
+        if (name == PropertyFriendlyName) property = &config.friendlyName;
+        if (name == PropertyDevicePath) property = &config.devicePath;
+        if (!property || !property->has_value()) return StatusInvalidArg;
+        value = **property;
+        return StatusOk;
+    }
+
+private:
+    std::shared_ptr<SimCamera> m_camera;
+    LiveToken m_token;
+};
+
+class SimMoniker : public Moniker {
+public:
+    SimMoniker(std::shared_ptr<SimCamera> camera, std::shared_ptr<SimLiveCounts> live)
+        : m_camera(std::move(camera)), m_live(live), m_token(std::move(live), &SimLiveCounts::monikers)
+    {
+    }
+    Status BindToStorage(std::unique_ptr<PropertyBag>& out) override
+    {
+        if (m_camera->Config().failBindToStorage) return StatusFail;
+        out = std::make_unique<SimPropertyBag>(m_camera, m_live);
+        return StatusOk;
+    }
+    Status BindToObject(std::unique_ptr<CaptureDevice>& out) override
+    {
+        if (m_camera->Config().failBindToObject) return StatusNoInterface;
+        out = std::make_unique<SimCaptureDevice>(m_camera, m_live);
+        return StatusOk;
+    }
+
+private:
+    std::shared_ptr<SimCamera> m_camera;
+    std::shared_ptr<SimLiveCounts> m_live;
+    LiveToken m_token;
+};
+
+class SimMonikerEnumerator : public MonikerEnumerator {
+public:
+    SimMonikerEnumerator(std::vector<std::shared_ptr<SimCamera>> cameras, std::shared_ptr<SimLiveCounts> live)
+        : m_cameras(std::move(cameras)), m_live(live), m_token(std::move(live), &SimLiveCounts::enumerators)
+    {
+    }
+    Status Reset() override
+    {
+        m_next = 0;
+        return StatusOk;
+    }
+    Status Next(std::unique_ptr<Moniker>& out) override
+    {
+        if (m_next >= m_cameras.size()) return StatusFalse;
+        out = std::make_unique<SimMoniker>(m_cameras[m_next++], m_live);
+        return StatusOk;
+    }
+
+private:
+    std::vector<std::shared_ptr<SimCamera>> m_cameras;
+    std::size_t m_next = 0;
+    std::shared_ptr<SimLiveCounts> m_live;
+    LiveToken m_token;
+};
+
+class SimSystemDeviceEnumerator : public SystemDeviceEnumerator {
+public:
+    explicit SimSystemDeviceEnumerator(std::shared_ptr<SimBackend> backend)
+        : m_backend(std::move(backend)), m_token(m_backend->LiveCounts(), &SimLiveCounts::enumerators)
+    {
+    }
+    Status CreateVideoInputEnumerator(std::unique_ptr<MonikerEnumerator>& out) override
+    {
+        if (m_backend->World().failCreateClassEnumerator) return StatusFail;
+        std::vector<std::shared_ptr<SimCamera>> present;
+        for (const auto& camera : m_backend->Cameras()) {
+            if (camera->Plugged()) present.push_back(camera);
+        }
+        if (present.empty()) return StatusFalse;
+        out = std::make_unique<SimMonikerEnumerator>(std::move(present), m_backend->LiveCounts());
+        return StatusOk;
+    }
+
+private:
+    std::shared_ptr<SimBackend> m_backend;
+    LiveToken m_token;
+};
+
+class SimDeviceChangeSource : public DeviceChangeSource {
+public:
+    Status Register(std::uintptr_t, const Guid&, Sink sink) override
+    {
+        m_sink = std::move(sink);
+        return StatusOk;
+    }
+
+private:
+    Sink m_sink;
+};
+
+}  // namespace
+
+SimBackend::SimBackend(SimWorldConfig world) : m_world(std::move(world))
+{
+    for (const SimCameraConfig& camera : m_world.cameras) m_cameras.push_back(std::make_shared<SimCamera>(camera));
+}
+
+std::shared_ptr<SimBackend> SimBackend::FromEnvironment(std::string& error)
+{
+    const char* path = std::getenv("VELMORA_SIM_CONFIG");
+    if (!path || !*path) return std::make_shared<SimBackend>(DefaultSimWorld());
+    auto world = LoadSimConfigFile(path, error);
+    if (!world) return nullptr;
+    return std::make_shared<SimBackend>(std::move(*world));
+}
+
+Status SimBackend::CreateSystemDeviceEnumerator(std::unique_ptr<SystemDeviceEnumerator>& out)
+{
+    if (m_world.failCreateEnumerator) return StatusFromBits(0x80040154u);  // REGDB_E_CLASSNOTREG
+    out = std::make_unique<SimSystemDeviceEnumerator>(shared_from_this());
+    return StatusOk;
+}
+
+std::unique_ptr<DeviceChangeSource> SimBackend::CreateDeviceChangeSource()
+{
+    return std::make_unique<SimDeviceChangeSource>();
+}
+
+}  // namespace velmora::sim

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a task needs; does nothing for those already installed.
+# Usage: scripts/deps.sh GROUP...   (groups: build, demo, windows, vm)
+set -euo pipefail
+
+packages=()
+for group in "$@"; do
+  case "$group" in
+    build)
+      packages+=(build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools qt6-base-dev
+                 qt6-base-dev-tools libgl-dev libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+                 llvm libudev-dev fonts-wqy-microhei xvfb xauth) ;;
+    demo)
+      packages+=(xvfb xauth x11-apps xdotool imagemagick fonts-wqy-microhei) ;;
+    windows)
+      packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64) ;;
+    vm)
+      packages+=(qemu-system-x86 busybox-static cpio) ;;
+    *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "deps.sh: installing ${missing[*]}"
+$sudo apt-get update -q >/dev/null
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null

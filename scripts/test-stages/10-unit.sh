@@ -1,0 +1,3 @@
+#!/usr/bin/env bash
+# Unit, GUI and benchmark-build stage: g++, Qt 5.
+exec bash "$VELMORA_ROOT/scripts/ctest-stage.sh" unit "$VELMORA_BUILD_ROOT/gcc-qt5" 1200 -DCMAKE_BUILD_TYPE=RelWithDebInfo
