@@ -4,9 +4,9 @@
 
 namespace velmora {
 
-std::unique_ptr<std::uint8_t[]> KsControl::AllocatePieceBuffer(std::uint32_t size)
+PieceBuffer KsControl::AllocatePieceBuffer(std::uint32_t size)
 {
-    return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]());
+    return PieceBuffer(new (std::nothrow) std::uint8_t[size]());
 }
 
 }  // namespace velmora

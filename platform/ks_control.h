@@ -25,6 +25,18 @@ struct KsNodeRequest {
 };
 static_assert(sizeof(KsNodeRequest) == 32, "KsNodeRequest must match KSP_NODE");
 
+// Gives a piece buffer back. token, when an adapter sets one, is dropped together with the bytes,
+// so the adapter can follow the buffer's lifetime (the simulated camera counts live buffers so).
+struct PieceBufferDeleter {
+    std::shared_ptr<void> token;
+    void operator()(std::uint8_t* bytes)
+    {
+        delete[] bytes;
+        token.reset();
+    }
+};
+using PieceBuffer = std::unique_ptr<std::uint8_t[], PieceBufferDeleter>;
+
 // IKsControl. One instance is obtained per operation and released (destroyed) before it returns.
 class KsControl {
 public:
@@ -37,7 +49,7 @@ public:
                               std::uint32_t& bytesReturned) = 0;
 
     // The zero-filled scratch buffer of a transfer's last piece; null when it cannot be had.
-    virtual std::unique_ptr<std::uint8_t[]> AllocatePieceBuffer(std::uint32_t size);
+    virtual PieceBuffer AllocatePieceBuffer(std::uint32_t size);
 };
 
 }  // namespace velmora
