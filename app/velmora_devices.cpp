@@ -1,9 +1,29 @@
 #include "app/velmora.h"
+#include "devices/device_enumeration.h"
+#include "devices/device_list.h"
 
-int Velmora::EnumerateAndFill() { return 0; }
+int Velmora::EnumerateAndFill()
+{
+    if (m_backend) velmora::EnumerateCaptureDevices(m_deviceTable, *m_backend);
+    return velmora::FillDeviceList(ui.DeviceList, m_deviceTable);
+}
 
-int Velmora::RefreshDeviceList() { return 0; }
+int Velmora::RefreshDeviceList()
+{
+    if (!m_backend) {
+        ui.DeviceList->clear();
+        velmora::ClearDeviceTable(m_deviceTable);
+        return 0;
+    }
+    return velmora::RefreshDeviceList(ui.DeviceList, m_deviceTable, *m_backend);
+}
 
-velmora::CaptureDevice* Velmora::DeviceForHandle(int) const { return nullptr; }
+velmora::CaptureDevice* Velmora::DeviceForHandle(int handle) const
+{
+    return velmora::DeviceForHandle(m_deviceTable, handle);
+}
 
-velmora::CaptureDevice* Velmora::SelectedDevice() const { return nullptr; }
+velmora::CaptureDevice* Velmora::SelectedDevice() const
+{
+    return DeviceForHandle(velmora::SelectedDeviceHandle(ui.DeviceList));
+}

@@ -1,0 +1,176 @@
+// DeviceList: filling, refresh after devices leave, and reading the selection back.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModel>
+#include <QComboBox>
+
+#include "devices/device_enumeration.h"
+#include "devices/device_list.h"
+#include "tests/devices/sim_devices.h"
+
+namespace {
+
+using devices_test::BackendWithCameras;
+using velmora::DeviceTable;
+
+QStringList Labels(const QComboBox& list)
+{
+    QStringList labels;
+    for (int i = 0; i < list.count(); ++i) labels << list.itemText(i);
+    return labels;
+}
+
+// A moniker whose property store opens only while allowed.
+class GatedMoniker : public velmora::Moniker {
+public:
+    explicit GatedMoniker(const bool& open) : m_open(open) {}
+    velmora::Status BindToStorage(std::unique_ptr<velmora::PropertyBag>& out) override
+    {
+        if (!m_open) return velmora::StatusFail;
+        out = std::make_unique<Properties>();
+        return velmora::StatusOk;
+    }
+    velmora::Status BindToObject(std::unique_ptr<velmora::CaptureDevice>&) override
+    {
+        return velmora::StatusFail;
+    }
+
+private:
+    struct Properties : velmora::PropertyBag {
+        velmora::Status Read(std::string_view name, std::string& value) override
+        {
+            value = name == velmora::PropertyFriendlyName ? "Gated" : "usb#vid_0001&pid_0002";
+            return velmora::StatusOk;
+        }
+    };
+    const bool& m_open;
+};
+
+TEST(FillDeviceList, ListsEveryDeviceWithItsHandleAndSelectsTheFirst)
+{
+    auto backend = BackendWithCameras(10);
+    DeviceTable table;
+    ASSERT_EQ(velmora::EnumerateCaptureDevices(table, *backend), 10);
+    QComboBox list;
+    list.addItem("stale", 99);
+    EXPECT_EQ(velmora::FillDeviceList(&list, table), 10);
+    ASSERT_EQ(list.count(), 10);
+    EXPECT_EQ(list.currentIndex(), 0);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(list.itemText(i), QString("Camera %1    VID_ABCD&PID_%2")
+                                        .arg(i + 1)
+                                        .arg(QString::number(0xEF00 + i + 1, 16).toUpper()));
+        EXPECT_EQ(list.itemData(i, Qt::UserRole), QVariant(table.handles[i]));
+    }
+    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), table.handles[0]);
+    EXPECT_EQ(backend->Live().propertyBags, 0);
+}
+
+TEST(FillDeviceList, StopsAtTheFirstDeviceWhosePropertiesCannotBeOpened)
+{
+    auto backend = BackendWithCameras(1);
+    DeviceTable table;
+    ASSERT_EQ(velmora::EnumerateCaptureDevices(table, *backend), 1);
+    bool open = true;
+    bool closed = false;
+    velmora::FillSlot(table, 1, std::make_unique<GatedMoniker>(open), nullptr);
+    velmora::FillSlot(table, 2, std::make_unique<GatedMoniker>(closed), nullptr);
+    velmora::FillSlot(table, 3, std::make_unique<GatedMoniker>(open), nullptr);
+    QComboBox list;
+    EXPECT_EQ(velmora::FillDeviceList(&list, table), 2);
+    EXPECT_EQ(Labels(list), QStringList({"Camera 1    VID_ABCD&PID_EF01", "Gated    VID_0001&PID_0002"}));
+    EXPECT_NE(table.monikers[3], nullptr) << "later devices keep their slots";
+
+    open = false;
+    EXPECT_EQ(velmora::FillDeviceList(&list, table), 1);
+    EXPECT_EQ(list.count(), 1);
+}
+
+TEST(FillDeviceList, AnEmptyTableLeavesNoCurrentItem)
+{
+    DeviceTable table;
+    QComboBox list;
+    list.addItem("stale", 5);
+    EXPECT_EQ(velmora::FillDeviceList(&list, table), 0);
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_EQ(list.currentIndex(), -1);
+    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 0);
+}
+
+TEST(RefreshDeviceList, AfterADeviceLeavesListsTheRestWithTheFirstCurrent)
+{
+    auto backend = BackendWithCameras(3);
+    DeviceTable table;
+    QComboBox list;
+    ASSERT_EQ(velmora::RefreshDeviceList(&list, table, *backend), 3);
+    list.setCurrentIndex(2);
+    backend->Cameras()[1]->SetPlugged(false);
+
+    EXPECT_EQ(velmora::RefreshDeviceList(&list, table, *backend), 2);
+    EXPECT_EQ(Labels(list), QStringList({"Camera 1    VID_ABCD&PID_EF01", "Camera 3    VID_ABCD&PID_EF03"}));
+    EXPECT_EQ(list.currentIndex(), 0);
+    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), table.handles[0]);
+    for (int i = 2; i < DeviceTable::Capacity; ++i) {
+        EXPECT_EQ(table.monikers[i], nullptr);
+        EXPECT_EQ(table.filters[i], nullptr);
+        EXPECT_EQ(table.handles[i], 0);
+    }
+    EXPECT_EQ(backend->Live().Total(), 4);
+}
+
+TEST(RefreshDeviceList, WithNoDeviceLeftEmptiesListAndTable)
+{
+    auto backend = BackendWithCameras(2);
+    DeviceTable table;
+    QComboBox list;
+    ASSERT_EQ(velmora::RefreshDeviceList(&list, table, *backend), 2);
+    for (const auto& camera : backend->Cameras()) camera->SetPlugged(false);
+
+    EXPECT_EQ(velmora::RefreshDeviceList(&list, table, *backend), 0);
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_EQ(list.currentIndex(), -1);
+    for (int i = 0; i < DeviceTable::Capacity; ++i) EXPECT_EQ(table.filters[i], nullptr);
+    EXPECT_EQ(backend->Live().Total(), 0);
+}
+
+TEST(RefreshDeviceList, EmptiesTheListBeforeGivingAnyDeviceBack)
+{
+    auto backend = BackendWithCameras(2);
+    DeviceTable table;
+    QComboBox list;
+    ASSERT_EQ(velmora::RefreshDeviceList(&list, table, *backend), 2);
+    int devicesWhenEmptied = -1;
+    QObject::connect(list.model(), &QAbstractItemModel::modelReset, [&] {
+        if (list.count() == 0 && devicesWhenEmptied < 0) devicesWhenEmptied = backend->Live().devices;
+    });
+    QObject::connect(list.model(), &QAbstractItemModel::rowsRemoved, [&] {
+        if (list.count() == 0 && devicesWhenEmptied < 0) devicesWhenEmptied = backend->Live().devices;
+    });
+    velmora::RefreshDeviceList(&list, table, *backend);
+    EXPECT_EQ(devicesWhenEmptied, 2);
+}
+
+TEST(SelectedDeviceHandle, NoCurrentItemZeroOrNonNumberMeanNoDevice)
+{
+    EXPECT_EQ(velmora::SelectedDeviceHandle(nullptr), 0);
+    QComboBox list;
+    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 0);
+    list.addItem("zero", 0);
+    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 0);
+    list.addItem("no data");
+    list.setCurrentIndex(1);
+    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 0);
+    list.addItem("text", QString("camera"));
+    list.setCurrentIndex(2);
+    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 0);
+    list.addItem("number as text", QString("42"));
+    list.setCurrentIndex(3);
+    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 42);
+    list.addItem("handle", 7);
+    list.setCurrentIndex(4);
+    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 7);
+    list.setCurrentIndex(-1);
+    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 0);
+}
+
+}  // namespace
