@@ -8,9 +8,17 @@
 
 namespace velmora {
 
-// Size query, full pieces of the control's size, then a zero-filled last piece.
-Status SetXuControl(CaptureDevice* device, std::uint32_t selector, const std::uint8_t* data, std::uint32_t length);
-Status GetXuControl(CaptureDevice* device, std::uint32_t selector, std::uint8_t* buffer, std::uint32_t length);
+// A UVC control holds at most 65535 bytes (GET_LEN answers 16 bits). A larger size answer is
+// treated like a size query that did not answer as expected, so a hostile size cannot make a
+// transfer allocate gigabytes.
+inline constexpr std::uint32_t MaxXuControlSize = 0xFFFF;
+
+// Size query, full pieces of the control's size, then a zero-filled last piece. Every request names
+// EffectiveXuPropertySet(g_xuIdentity) and node g_xuIdentity.exId, read afresh for each request.
+Status SetXuControl(CaptureDevice* device, std::uint32_t selector, const std::uint8_t* data,
+                    std::uint32_t length);
+Status GetXuControl(CaptureDevice* device, std::uint32_t selector, std::uint8_t* buffer,
+                    std::uint32_t length);
 
 // One request of exactly length bytes: no size query, no pieces.
 Status SetXuControlDirect(CaptureDevice* device, std::uint32_t selector, const std::uint8_t* data,
@@ -21,7 +29,8 @@ Status GetXuControlDirect(CaptureDevice* device, std::uint32_t selector, std::ui
 // The size query alone.
 Status GetXuControlSize(CaptureDevice* device, std::uint32_t selector, std::uint32_t& size);
 
-// IAMCameraControl zoom and roll.
+// IAMCameraControl zoom and roll. The device must be present (StatusPointer otherwise). The zoom
+// outputs are the low 16 bits of value, minimum, maximum and stepping delta, untouched on failure.
 Status GetCameraZoom(CaptureDevice* device, std::int16_t& value, std::int16_t& minimum, std::int16_t& maximum,
                      std::int16_t& step);
 Status SetCameraZoom(CaptureDevice* device, std::int32_t value);
