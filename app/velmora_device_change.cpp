@@ -1,14 +1,69 @@
+#include <QEvent>
+#include <QSocketNotifier>
+#include <functional>
+
 #include "app/velmora.h"
+#include "devices/device_change_handling.h"
 
-void Velmora::RegisterDeviceChange() {}
+namespace {
 
-void Velmora::HandleDeviceChange(const velmora::DeviceChangeEvent&) {}
+// Calls back whenever the descriptor turns readable; owned by the window, on the GUI thread.
+// Handles the notifier's own event rather than its activated() signal, whose signature differs
+// between Qt 5 and Qt 6.
+class DescriptorWatcher : public QSocketNotifier {
+public:
+    DescriptorWatcher(int descriptor, std::function<void()> readable, QObject* parent)
+        : QSocketNotifier(descriptor, QSocketNotifier::Read, parent), m_readable(std::move(readable))
+    {
+    }
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() != QEvent::SockAct) return QSocketNotifier::event(event);
+        m_readable();
+        return true;
+    }
+
+private:
+    std::function<void()> m_readable;
+};
+
+}  // namespace
+
+void Velmora::RegisterDeviceChange()
+{
+    m_deviceChange = m_backend ? m_backend->CreateDeviceChangeSource() : nullptr;
+    if (!m_deviceChange) {
+        velmora::LogDeviceChangeRegistrationFailed();
+        return;
+    }
+    const auto nativeWindow = static_cast<std::uintptr_t>(winId());
+    for (const velmora::Guid& interfaceClass : velmora::WatchedInterfaceClasses) {
+        const velmora::Status status = m_deviceChange->Register(
+            nativeWindow, interfaceClass,
+            [this](const velmora::DeviceChangeEvent& event) { HandleDeviceChange(event); });
+        if (velmora::Failed(status)) velmora::LogDeviceChangeRegistrationFailed();
+    }
+    const int descriptor = m_deviceChange->EventDescriptor();
+    if (descriptor >= 0) {
+        new DescriptorWatcher(
+            descriptor, [this] { m_deviceChange->DispatchPending(); }, this);
+    }
+}
+
+void Velmora::HandleDeviceChange(const velmora::DeviceChangeEvent& event)
+{
+    velmora::HandleDeviceChangeEvent(event, {[this] { RefreshDeviceList(); }, [] { ReadStatusRegisters(); }});
+}
 
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-bool Velmora::nativeEvent(const QByteArray&, void*, qintptr*)
+bool Velmora::nativeEvent(const QByteArray&, void* message, qintptr*)
 #else
-bool Velmora::nativeEvent(const QByteArray&, void*, long*)
+bool Velmora::nativeEvent(const QByteArray&, void* message, long*)
 #endif
 {
+    velmora::DeviceChangeEvent event;
+    if (m_deviceChange && m_deviceChange->TranslateNativeMessage(message, event)) HandleDeviceChange(event);
     return false;
 }
