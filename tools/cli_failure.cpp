@@ -1,0 +1,96 @@
+#include "tools/cli_failure.h"
+
+namespace velmoractl {
+
+namespace {
+
+using namespace velmora;
+
+ExitCode ClassifyStatus(Status status, Channel channel)
+{
+    if (status == StatusFalse) return ExitCode::ChecksumMismatch;
+    if (status == StatusDeviceNotConnected) return ExitCode::DeviceGone;
+    if (status == StatusAccessDenied) return ExitCode::PermissionDenied;
+    if (status == StatusInvalidArg && channel == Channel::ExtensionUnit) return ExitCode::NoSizeAnswer;
+    if (status == StatusNotImpl || status == StatusNotSupported || status == StatusNoInterface ||
+        status == StatusNotFound || status == StatusInvalidFunction) {
+        return ExitCode::Unsupported;
+    }
+    return ExitCode::Failed;
+}
+
+std::string Explain(ExitCode code, Status status, Channel channel, const std::string& platform)
+{
+    switch (code) {
+        case ExitCode::ChecksumMismatch:
+            return "the camera's response failed its checksum";
+        case ExitCode::DeviceGone:
+            return "the device is no longer connected";
+        case ExitCode::PermissionDenied:
+            if (platform == "windows") return "access denied: another program may hold the camera";
+            return "permission denied: join the 'video' group (then log in again) or install the udev rule "
+                   "platform/linux/70-velmora-camera.rules";
+        case ExitCode::NoSizeAnswer:
+            return "the extension unit did not answer the size query (is this the right unit? see "
+                   "'velmoractl xu-info')";
+        case ExitCode::Unsupported:
+            if (channel == Channel::ExtensionUnit && status == StatusNotFound) {
+                return "the camera has no extension unit with the configured property set (see 'velmoractl "
+                       "xu-info')";
+            }
+            return "the camera or the platform does not support this request";
+        default:
+            return "the request failed";
+    }
+}
+
+}  // namespace
+
+Failure RequestFailure(const std::string& subject, const std::string& action, Status status, Channel channel,
+                       const std::string& platform)
+{
+    Failure failure;
+    failure.code = ClassifyStatus(status, channel);
+    failure.cause = CauseName(failure.code);
+    failure.status = status;
+    failure.message = subject + ": " + action + ": " + Explain(failure.code, status, channel, platform) +
+                      " (" + StatusName(status) + ")";
+    return failure;
+}
+
+Failure UsageFailure(const std::string& message)
+{
+    return Failure{ExitCode::Usage, CauseName(ExitCode::Usage), message, std::nullopt};
+}
+
+Failure NoDeviceFailure(const std::string& message)
+{
+    return Failure{ExitCode::NoDevice, CauseName(ExitCode::NoDevice), message, std::nullopt};
+}
+
+std::string CauseName(ExitCode code)
+{
+    switch (code) {
+        case ExitCode::Ok:
+            return "ok";
+        case ExitCode::Failed:
+            return "failed";
+        case ExitCode::Usage:
+            return "bad-argument";
+        case ExitCode::NoDevice:
+            return "no-device";
+        case ExitCode::DeviceGone:
+            return "device-gone";
+        case ExitCode::PermissionDenied:
+            return "permission-denied";
+        case ExitCode::Unsupported:
+            return "unsupported";
+        case ExitCode::NoSizeAnswer:
+            return "no-size-answer";
+        case ExitCode::ChecksumMismatch:
+            return "checksum-mismatch";
+    }
+    return "failed";
+}
+
+}  // namespace velmoractl

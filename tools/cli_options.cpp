@@ -1,0 +1,80 @@
+#include "tools/cli_options.h"
+
+#include <string_view>
+
+namespace velmoractl {
+
+namespace {
+
+// Options that take a value, and where it goes.
+std::optional<std::string>* ValueSlot(Options& options, std::string_view name)
+{
+    if (name == "--backend") return &options.backend;
+    if (name == "--sim-config") return &options.simConfig;
+    if (name == "--device") return &options.device;
+    if (name == "--param") return &options.param;
+    if (name == "--command") return &options.commandByte;
+    return nullptr;
+}
+
+bool* FlagSlot(Options& options, std::string_view name)
+{
+    if (name == "--trace") return &options.trace;
+    if (name == "--json") return &options.json;
+    if (name == "--help" || name == "-h") return &options.help;
+    return nullptr;
+}
+
+}  // namespace
+
+std::optional<Options> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error)
+{
+    Options options;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        const bool looksLikeOption = argument.size() > 1 && argument[0] == '-';
+        if (optionsEnded || !looksLikeOption) {
+            if (options.command.empty()) {
+                options.command = argument;
+            } else {
+                options.operands.push_back(argument);
+            }
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const auto equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        if (bool* flag = FlagSlot(options, name)) {
+            if (equals != std::string::npos) {
+                error = "option " + name + " takes no value";
+                return std::nullopt;
+            }
+            *flag = true;
+            continue;
+        }
+        std::optional<std::string>* slot = ValueSlot(options, name);
+        if (!slot) {
+            error = "unknown option " + name;
+            return std::nullopt;
+        }
+        if (slot->has_value()) {
+            error = "option " + name + " given twice";
+            return std::nullopt;
+        }
+        if (equals != std::string::npos) {
+            *slot = argument.substr(equals + 1);
+        } else if (i + 1 < arguments.size()) {
+            *slot = arguments[++i];
+        } else {
+            error = "option " + name + " needs a value";
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+}  // namespace velmoractl

@@ -1,0 +1,27 @@
+// The command line: global options, the command and its operands.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmoractl {
+
+struct Options {
+    std::optional<std::string> backend;    // --backend; unset: VELMORA_BACKEND, else the default
+    std::optional<std::string> simConfig;  // --sim-config
+    std::optional<std::string> device;     // --device; unset: index 0
+    bool trace = false;
+    bool json = false;
+    bool help = false;
+    std::string command;  // empty when none was given
+    std::vector<std::string> operands;
+    std::optional<std::string> param;        // --param, raw text
+    std::optional<std::string> commandByte;  // --command, raw text
+};
+
+// Options may stand before or after the command; "--" ends them. On error returns nullopt and
+// sets error to what is wrong.
+std::optional<Options> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error);
+
+}  // namespace velmoractl

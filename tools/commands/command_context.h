@@ -1,0 +1,41 @@
+// What every command gets: the options, the session, the report, and the device to act on.
+#pragma once
+
+#include <string>
+
+#include "platform/capture_device.h"
+#include "tools/cli_failure.h"
+#include "tools/cli_options.h"
+#include "tools/cli_report.h"
+#include "tools/cli_session.h"
+
+namespace velmoractl {
+
+struct CommandContext {
+    const Options& options;
+    Session& session;
+    Report& report;
+    velmora::CaptureDevice* device =
+        nullptr;  // the selected device (traced with --trace); null for list, watch
+
+    // A failed request on the selected device.
+    Failure RequestFailed(const std::string& action, velmora::Status status, Channel channel) const
+    {
+        return RequestFailure(session.Subject(), action, status, channel, session.PlatformName());
+    }
+};
+
+using CommandRunner = void (*)(CommandContext&);
+
+void RunList(CommandContext& context);
+void RunKey(CommandContext& context);
+void RunRead(CommandContext& context);
+void RunWrite(CommandContext& context);
+void RunReadString(CommandContext& context);
+void RunWriteString(CommandContext& context);
+void RunStatus(CommandContext& context);
+void RunZoom(CommandContext& context);
+void RunWatch(CommandContext& context);
+void RunXuInfo(CommandContext& context);
+
+}  // namespace velmoractl

@@ -1,0 +1,161 @@
+#include "tools/commands/command_table.h"
+
+#include <algorithm>
+
+namespace velmoractl {
+
+namespace {
+
+constexpr std::string_view kOptions = R"(Options (before or after the command):
+  --backend native|sim   the camera backend (default: VELMORA_BACKEND, else native where built)
+  --sim-config FILE      the simulated cameras' configuration (stands for VELMORA_SIM_CONFIG)
+  --device N|PATH        the device: its index in 'list' (default 0), or its device path or node
+  --trace                print every extension-unit request to standard error, one a line
+  --json                 print one JSON document on standard output, errors included
+  -h, --help             this text; 'velmoractl COMMAND --help' explains one command
+Numbers are decimal or 0x hexadecimal. The extension unit is addressed as the window does it,
+with ExId and Guid from CfgFile/Cfg.ini in the working directory when that file exists.
+)";
+
+constexpr std::string_view kExitStatus = R"(Exit status:
+  0 success             1 the request failed     2 bad argument         3 no such device
+  4 the device vanished 5 permission denied      6 unsupported          7 no size-query answer
+  8 checksum mismatch
+On failure one line on standard error names the device and the cause.
+)";
+
+const std::vector<CommandSpec> kCommands = {
+    {"list", "list", "the capture devices as the window lists them, with their index (0 = first)",
+     R"(Lists the video capture devices in the window's order, each with the window's label:
+the friendly name, four spaces and the VID_vvvv&PID_pppp part of its device path.
+Examples:
+  velmoractl list
+  velmoractl --json list
+)",
+     0, 0, false, false, RunList},
+    {"key", "key NAME [press|release|click]", "send a key as the window does; click = press then release",
+     R"(Sends what the window's button sends: the press code on press; on release the release
+code for the zoom, focus and lock keys, nothing for the others. click (the default) is a
+press followed by a release.
+NAME: live (直播) normal (常规) zoom-in zoom-out focus-in focus-out menu ae awb lock1 lock2
+lock3, or the button's object name (NearButton, MENUButton, lock1Button ...).
+Examples:
+  velmoractl key menu
+  velmoractl key zoom-in press; sleep 1; velmoractl key zoom-in release
+  velmoractl --device /dev/video2 --trace key lock2
+)",
+     1, 2, false, true, RunKey},
+    {"read", "read ADDR [--param P] [--command C]", "read one register",
+     R"(Reads one register with a checksummed 12-byte request and prints its value. The read
+sets bit 7 of the command byte (default 0). Only bits 31..0 of ADDR and bits 7..0 of P go
+on the wire; a warning says when bits were dropped.
+Examples:
+  velmoractl read 0x178 --param 1
+  velmoractl read 228 --command 0x20
+)",
+     1, 1, true, true, RunRead},
+    {"write", "write ADDR DATA [--param P] [--command C]", "write one register",
+     R"(Writes DATA to one register (command byte default 0, sent unchanged). Only bits 31..0
+of ADDR and DATA and bits 7..0 of P go on the wire; a warning says when bits were dropped.
+Examples:
+  velmoractl write 1 0x05 --command 0x16      (the menu key's press)
+  velmoractl --trace write 0x100000001 7
+)",
+     2, 2, true, true, RunWrite},
+    {"read-string", "read-string", "read the camera's text (registers 228 and 229)",
+     R"(Reads the text the camera holds: its length from register 228, then one byte at a time
+from register 229, up to the first zero byte.
+Example:
+  velmoractl read-string
+)",
+     0, 0, false, true, RunReadString},
+    {"write-string", "write-string TEXT", "write a text through registers 228 to 230",
+     R"(Writes TEXT: a start write to register 228, one write per character to register 229 and
+an end write with the length to register 230. Characters travel as Latin-1; those above
+U+00FF travel as '?'.
+Example:
+  velmoractl write-string "Studio A"
+)",
+     1, 1, false, true, RunWriteString},
+    {"status", "status", "the 24 status registers, address and value",
+     R"(Reads the status registers 376 to 399 (param 1, command 0x00) as the window does at
+start-up, and prints each address with its value, or the cause of its failure.
+Example:
+  velmoractl --json status
+)",
+     0, 0, false, true, RunStatus},
+    {"zoom", "zoom", "the current zoom value, minimum, maximum and step",
+     R"(Asks the camera control for the zoom value and its range, as the window does at start-up.
+Example:
+  velmoractl zoom
+)",
+     0, 0, false, true, RunZoom},
+    {"watch", "watch", "print each device arrival and removal until interrupted",
+     R"(Prints one line per capture-device arrival or removal (with --json one JSON object per
+line, and a closing one) until SIGINT (Ctrl+C) or SIGTERM, then exits 0. A line on standard
+error says when it is listening.
+Example:
+  velmoractl watch
+)",
+     0, 0, false, false, RunWatch},
+    {"xu-info", "xu-info", "the camera's extension units, and which one requests reach",
+     R"(Lists the extension units of the camera (node or unit id, GUID, controls) and marks the
+one that requests with the current ExId and Guid reach. Put the right values under
+[UvcExten] in CfgFile/Cfg.ini when none is marked.
+Example:
+  velmoractl --device 1 xu-info
+)",
+     0, 0, false, true, RunXuInfo},
+};
+
+}  // namespace
+
+const std::vector<CommandSpec>& CommandTable()
+{
+    return kCommands;
+}
+
+const CommandSpec* FindCommand(std::string_view name)
+{
+    for (const CommandSpec& command : kCommands) {
+        if (command.name == name) return &command;
+    }
+    return nullptr;
+}
+
+std::string UsageLine(const CommandSpec* command)
+{
+    if (!command)
+        return "usage: velmoractl [OPTIONS] COMMAND [ARGUMENTS]  (velmoractl --help lists the commands)";
+    return "usage: velmoractl [OPTIONS] " + std::string(command->synopsis);
+}
+
+std::string GeneralHelp()
+{
+    std::string text =
+        "velmoractl: the camera keypad and registers from the command line, through the same layers as "
+        "the window.\n\n"
+        "usage: velmoractl [OPTIONS] COMMAND [ARGUMENTS]\n\nCommands:\n";
+    for (const CommandSpec& command : kCommands) {
+        std::string synopsis(command.synopsis);
+        synopsis.resize(std::max<std::size_t>(synopsis.size(), 42), ' ');
+        text += "  " + synopsis + " " + std::string(command.summary) + "\n";
+    }
+    text += "\n" + std::string(kOptions) + "\n" + std::string(kExitStatus);
+    text +=
+        "\nExamples:\n"
+        "  velmoractl list\n"
+        "  velmoractl key menu\n"
+        "  velmoractl --backend sim --trace key menu\n"
+        "  velmoractl --device 1 read 0x178 --param 1\n"
+        "  velmoractl --json status\n";
+    return text;
+}
+
+std::string CommandHelp(const CommandSpec& command)
+{
+    return UsageLine(&command) + "\n\n" + std::string(command.summary) + ".\n\n" +
+           std::string(command.details) + "\n" + std::string(kOptions);
+}
+
+}  // namespace velmoractl

@@ -1,0 +1,108 @@
+#include <cstdint>
+#include <optional>
+
+#include "tools/cli_number.h"
+#include "tools/commands/command_context.h"
+#include "xu/register_protocol.h"
+
+namespace velmoractl {
+
+namespace {
+
+constexpr std::uint64_t kAny = ~std::uint64_t{0};
+
+struct RegisterRequest {
+    std::uint64_t address = 0;
+    std::uint64_t param = 0;
+    std::uint8_t command = 0;
+};
+
+std::optional<std::uint64_t> Number(CommandContext& context, const std::string& what, const std::string& text,
+                                    std::uint64_t maximum)
+{
+    std::string error;
+    const auto value = ParseNumber(text, maximum, error);
+    if (!value) context.report.Fail(UsageFailure(what + ": " + error));
+    return value;
+}
+
+// Warns when value has bits the packet cannot carry.
+void WarnTruncated(CommandContext& context, const std::string& what, std::uint64_t value, int bits)
+{
+    const std::uint64_t mask = (std::uint64_t{1} << bits) - 1;
+    if ((value & ~mask) == 0) return;
+    context.report.Warn(what + " " + NumberText(value) + " has more than " + std::to_string(bits) +
+                        " bits: the packet carries " + NumberText(value & mask));
+}
+
+std::optional<RegisterRequest> ParseRequest(CommandContext& context)
+{
+    RegisterRequest request;
+    const auto address = Number(context, "ADDR", context.options.operands[0], kAny);
+    if (!address) return std::nullopt;
+    request.address = *address;
+    if (context.options.param) {
+        const auto param = Number(context, "--param", *context.options.param, kAny);
+        if (!param) return std::nullopt;
+        request.param = *param;
+    }
+    if (context.options.commandByte) {
+        const auto command = Number(context, "--command", *context.options.commandByte, 0xFF);
+        if (!command) return std::nullopt;
+        request.command = static_cast<std::uint8_t>(*command);
+    }
+    WarnTruncated(context, "address", request.address, 32);
+    WarnTruncated(context, "param", request.param, 8);
+    return request;
+}
+
+void Describe(CommandContext& context, const RegisterRequest& request)
+{
+    context.report.Set("address", static_cast<double>(request.address & 0xFFFFFFFFu));
+    context.report.Set("param", static_cast<double>(request.param & 0xFFu));
+    context.report.Set("command", request.command);
+}
+
+}  // namespace
+
+void RunRead(CommandContext& context)
+{
+    const auto request = ParseRequest(context);
+    if (!request) return;
+    Describe(context, *request);
+    std::uint64_t value = 0;
+    const velmora::Status status =
+        velmora::ReadRegister(context.device, request->address, value, request->param, request->command);
+    context.report.Set("status", QString::fromStdString(velmora::StatusName(status)));
+    if (status != velmora::StatusOk) {
+        context.report.Fail(context.RequestFailed("reading register " + Hex32(request->address & 0xFFFFFFFFu),
+                                                  status, Channel::ExtensionUnit));
+        return;
+    }
+    context.report.Set("value", static_cast<double>(value));
+    context.report.Line("register " + Hex32(request->address & 0xFFFFFFFFu) + " = " + Hex32(value) + " (" +
+                        std::to_string(value) + ")");
+}
+
+void RunWrite(CommandContext& context)
+{
+    const auto request = ParseRequest(context);
+    if (!request) return;
+    const auto data = Number(context, "DATA", context.options.operands[1], kAny);
+    if (!data) return;
+    WarnTruncated(context, "data", *data, 32);
+    Describe(context, *request);
+    context.report.Set("data", static_cast<double>(*data & 0xFFFFFFFFu));
+    const velmora::Status status =
+        velmora::WriteRegister(context.device, request->address, *data, request->param, request->command);
+    context.report.Set("status", QString::fromStdString(velmora::StatusName(status)));
+    if (status != velmora::StatusOk) {
+        context.report.Fail(context.RequestFailed("writing register " + Hex32(request->address & 0xFFFFFFFFu),
+                                                  status, Channel::ExtensionUnit));
+        return;
+    }
+    context.report.Line("register " + Hex32(request->address & 0xFFFFFFFFu) + " <- " +
+                        Hex32(*data & 0xFFFFFFFFu));
+}
+
+}  // namespace velmoractl
