@@ -3,6 +3,9 @@
 
 #include "platform/backend.h"
 #include "platform/sim/sim_backend.h"
+#if defined(VELMORA_NATIVE_LINUX)
+#include "platform/linux/linux_backend.h"
+#endif
 
 namespace velmora {
 
@@ -16,13 +19,23 @@ std::shared_ptr<Backend>& Installed()
 
 std::shared_ptr<Backend> CreateNativeBackend(std::string& error)
 {
+#if defined(VELMORA_NATIVE_LINUX)
+    (void)error;
+    return std::make_shared<linux_backend::LinuxBackend>(linux_backend::RealLinuxSystem());
+#endif
     // No native backend is built yet: the simulated cameras stand in.
     return sim::SimBackend::FromEnvironment(error);
 }
 
 }  // namespace
 
-bool HasNativeBackend() { return false; }
+bool HasNativeBackend()
+{
+#if defined(VELMORA_NATIVE_LINUX)
+    return true;
+#endif
+    return false;
+}
 
 std::string RequestedBackendName()
 {

@@ -32,6 +32,7 @@ constexpr NamedStatus kNames[] = {
     {StatusInsufficientBuffer, "HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER)"},
     {StatusFileNotFound, "HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)"},
     {StatusInvalidFunction, "HRESULT_FROM_WIN32(ERROR_INVALID_FUNCTION)"},
+    {StatusServiceNotActive, "HRESULT_FROM_WIN32(ERROR_SERVICE_NOT_ACTIVE)"},
 };
 
 }  // namespace

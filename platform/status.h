@@ -42,6 +42,7 @@ inline constexpr std::int32_t Busy = 170;
 inline constexpr std::int32_t MoreData = 234;
 inline constexpr std::int32_t DeviceNotConnected = 1167;
 inline constexpr std::int32_t NotFound = 1168;
+inline constexpr std::int32_t ServiceNotActive = 1062;
 }  // namespace win32
 
 inline constexpr Status StatusMoreData = StatusFromWin32(win32::MoreData);  // 0x800700EA
@@ -54,6 +55,7 @@ inline constexpr Status StatusBusy = StatusFromWin32(win32::Busy);
 inline constexpr Status StatusInsufficientBuffer = StatusFromWin32(win32::InsufficientBuffer);
 inline constexpr Status StatusFileNotFound = StatusFromWin32(win32::FileNotFound);
 inline constexpr Status StatusInvalidFunction = StatusFromWin32(win32::InvalidFunction);
+inline constexpr Status StatusServiceNotActive = StatusFromWin32(win32::ServiceNotActive);
 
 // "E_POINTER", "HRESULT_FROM_WIN32(ERROR_NOT_FOUND)", or "0x8007001F" for an unnamed status.
 std::string StatusName(Status status);

@@ -1,0 +1,33 @@
+// The native backend on Linux: V4L2 capture nodes, uvcvideo's extension-unit ioctl, udev.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/backend.h"
+#include "platform/linux/linux_system.h"
+
+namespace velmora::linux_backend {
+
+class UdevMonitor;
+
+class LinuxBackend : public Backend {
+public:
+    explicit LinuxBackend(std::shared_ptr<LinuxSystem> system);
+    ~LinuxBackend() override;
+
+    std::string Name() const override { return "linux"; }
+    // The first call also opens the udev monitor that the first device-change source takes over, so
+    // that no arrival or removal falls between the first enumeration and the registration.
+    Status CreateSystemDeviceEnumerator(std::unique_ptr<SystemDeviceEnumerator>& out) override;
+    std::unique_ptr<DeviceChangeSource> CreateDeviceChangeSource() override;
+
+    const std::shared_ptr<LinuxSystem>& System() const { return m_system; }
+
+private:
+    std::shared_ptr<LinuxSystem> m_system;
+    bool m_primed = false;
+    std::unique_ptr<UdevMonitor> m_primedMonitor;
+};
+
+}  // namespace velmora::linux_backend

@@ -1,0 +1,158 @@
+#include "platform/linux/udev_device_change.h"
+
+#include <libudev.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "platform/linux/errno_status.h"
+
+namespace velmora::linux_backend {
+
+namespace {
+
+std::optional<std::uint16_t> HexId(const char* text)
+{
+    if (!text || !*text) return std::nullopt;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text, &end, 16);
+    if (*end != '\0' || value > 0xFFFF) return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+std::string Text(const char* text)
+{
+    return text ? text : "";
+}
+
+std::string LowerGuidText(const Guid& guid)
+{
+    std::string text = GuidText(guid);
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+}  // namespace
+
+std::unique_ptr<UdevMonitor> UdevMonitor::Open(int& error)
+{
+    error = 0;
+    struct udev* context = udev_new();
+    if (!context) {
+        error = errno ? errno : ENOMEM;
+        return nullptr;
+    }
+    struct udev_monitor* monitor = udev_monitor_new_from_netlink(context, "udev");
+    if (!monitor) {
+        error = errno ? errno : ENOMEM;
+        udev_unref(context);
+        return nullptr;
+    }
+    std::unique_ptr<UdevMonitor> result(new UdevMonitor(context, monitor));
+    int status = udev_monitor_filter_add_match_subsystem_devtype(monitor, "video4linux", nullptr);
+    if (status >= 0) status = udev_monitor_enable_receiving(monitor);
+    if (status < 0) {
+        error = -status;
+        return nullptr;
+    }
+    return result;
+}
+
+UdevMonitor::~UdevMonitor()
+{
+    udev_monitor_unref(m_monitor);
+    udev_unref(m_udev);
+}
+
+int UdevMonitor::Descriptor() const
+{
+    return udev_monitor_get_fd(m_monitor);
+}
+
+std::optional<UdevEventFacts> UdevMonitor::Receive()
+{
+    // The monitor's socket does not block: null means nothing waits.
+    struct udev_device* device = udev_monitor_receive_device(m_monitor);
+    if (!device) return std::nullopt;
+    UdevEventFacts facts;
+    facts.action = Text(udev_device_get_action(device));
+    facts.devNode = Text(udev_device_get_devnode(device));
+    facts.sysName = Text(udev_device_get_sysname(device));
+    // The parent is borrowed from device. After a removal it may be gone from sysfs; the event's own
+    // properties (from udev's database) still name the ids then.
+    struct udev_device* usb = udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device");
+    if (usb) {
+        facts.vendorId = HexId(udev_device_get_sysattr_value(usb, "idVendor"));
+        facts.productId = HexId(udev_device_get_sysattr_value(usb, "idProduct"));
+    }
+    if (!facts.vendorId || !facts.productId) {
+        facts.vendorId = HexId(udev_device_get_property_value(device, "ID_VENDOR_ID"));
+        facts.productId = HexId(udev_device_get_property_value(device, "ID_MODEL_ID"));
+    }
+    udev_device_unref(device);
+    return facts;
+}
+
+bool DeviceChangeFromUdev(const UdevEventFacts& facts, DeviceChangeEvent& event)
+{
+    if (facts.action == "add") {
+        event.kind = DeviceChangeKind::Arrival;
+    } else if (facts.action == "remove") {
+        event.kind = DeviceChangeKind::RemoveComplete;
+    } else {
+        return false;
+    }
+    event.recordType = DeviceRecordInterface;
+    std::string name = facts.devNode.empty() ? facts.sysName : facts.devNode;
+    if (facts.vendorId && facts.productId) {
+        char ids[32];
+        std::snprintf(ids, sizeof ids, "#usb#vid_%04x&pid_%04x", *facts.vendorId, *facts.productId);
+        name += ids;
+    }
+    event.interfaceName = name + "#{" + LowerGuidText(KsCategoryCapture) + "}";
+    return true;
+}
+
+UdevDeviceChangeSource::UdevDeviceChangeSource(std::shared_ptr<LinuxSystem> system,
+                                               std::unique_ptr<UdevMonitor> primed)
+    : m_system(std::move(system)), m_monitor(std::move(primed))
+{
+}
+
+UdevDeviceChangeSource::~UdevDeviceChangeSource() = default;
+
+Status UdevDeviceChangeSource::Register(std::uintptr_t /*nativeWindow*/, const Guid& interfaceClass,
+                                        Sink sink)
+{
+    if (interfaceClass != KsCategoryCapture) return StatusNotSupported;
+    // Without the daemon the "udev" source stays silent: better to say so than to wait forever.
+    if (!m_system->UdevDaemonRunning()) return StatusServiceNotActive;
+    if (!m_monitor) {
+        int error = 0;
+        m_monitor = UdevMonitor::Open(error);
+        if (!m_monitor) return StatusFromErrno(error ? error : EIO);
+    }
+    m_sink = std::move(sink);
+    m_registered = true;
+    return StatusOk;
+}
+
+int UdevDeviceChangeSource::EventDescriptor() const
+{
+    return m_registered && m_monitor ? m_monitor->Descriptor() : -1;
+}
+
+void UdevDeviceChangeSource::DispatchPending()
+{
+    if (!m_registered || !m_monitor) return;
+    while (auto facts = m_monitor->Receive()) {
+        DeviceChangeEvent event;
+        if (DeviceChangeFromUdev(*facts, event) && m_sink) m_sink(event);
+    }
+}
+
+}  // namespace velmora::linux_backend

@@ -1,0 +1,71 @@
+// Device-change notifications from a udev monitor on the video4linux subsystem.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/device_change.h"
+#include "platform/linux/linux_system.h"
+
+struct udev;
+struct udev_monitor;
+
+namespace velmora::linux_backend {
+
+// What one udev event tells.
+struct UdevEventFacts {
+    std::string action;   // "add", "remove", "change", ...
+    std::string devNode;  // "/dev/video0"; may be empty
+    std::string sysName;  // "video0"
+    std::optional<std::uint16_t> vendorId;
+    std::optional<std::uint16_t> productId;
+};
+
+// A udev monitor on the "udev" source (events after the rules ran, so the node's permissions are
+// set), filtered to video4linux and receiving from the moment it is opened.
+class UdevMonitor {
+public:
+    // Null and error set (an errno) when it cannot be had.
+    static std::unique_ptr<UdevMonitor> Open(int& error);
+    ~UdevMonitor();
+    UdevMonitor(const UdevMonitor&) = delete;
+    UdevMonitor& operator=(const UdevMonitor&) = delete;
+
+    int Descriptor() const;
+    // The next waiting event, or nothing when none waits.
+    std::optional<UdevEventFacts> Receive();
+
+private:
+    UdevMonitor(struct udev* context, struct udev_monitor* monitor) : m_udev(context), m_monitor(monitor) {}
+
+    struct udev* m_udev;
+    struct udev_monitor* m_monitor;
+};
+
+// The interface name an event carries: "/dev/video0#usb#vid_046d&pid_0825#{65e8773d-...}", the
+// capture class GUID in lower case as in Windows interface names. False for actions other than add
+// and remove.
+bool DeviceChangeFromUdev(const UdevEventFacts& facts, DeviceChangeEvent& event);
+
+class UdevDeviceChangeSource : public DeviceChangeSource {
+public:
+    // primed: a monitor opened before the first enumeration, or null.
+    UdevDeviceChangeSource(std::shared_ptr<LinuxSystem> system, std::unique_ptr<UdevMonitor> primed);
+    ~UdevDeviceChangeSource() override;
+
+    // StatusServiceNotActive when no udev daemon runs; StatusNotSupported for a class other than
+    // KSCATEGORY_CAPTURE.
+    Status Register(std::uintptr_t nativeWindow, const Guid& interfaceClass, Sink sink) override;
+    int EventDescriptor() const override;
+    void DispatchPending() override;
+
+private:
+    std::shared_ptr<LinuxSystem> m_system;
+    std::unique_ptr<UdevMonitor> m_monitor;
+    bool m_registered = false;
+    Sink m_sink;
+};
+
+}  // namespace velmora::linux_backend
