@@ -2,6 +2,7 @@
 #include <QMetaMethod>
 
 #include "app/velmora.h"
+#include "keys/key_slot.h"
 
 namespace {
 
@@ -19,4 +20,5 @@ void Velmora::RunKeySlot(int slotIndex)
         const QMetaMethod method = metaObject()->method(metaObject()->methodOffset() + slotIndex);
         qDebug().noquote() << "slot" << QString::fromLatin1(method.name());
     }
+    velmora::RunControlKeySlot(slotIndex, ui.DeviceList, m_deviceTable);
 }
