@@ -3,6 +3,9 @@
 
 #include "platform/backend.h"
 #include "platform/sim/sim_backend.h"
+#if defined(VELMORA_NATIVE_WINDOWS)
+#include "platform/windows/windows_backend.h"
+#endif
 #if defined(VELMORA_NATIVE_LINUX)
 #include "platform/linux/linux_backend.h"
 #endif
@@ -19,6 +22,10 @@ std::shared_ptr<Backend>& Installed()
 
 std::shared_ptr<Backend> CreateNativeBackend(std::string& error)
 {
+#if defined(VELMORA_NATIVE_WINDOWS)
+    (void)error;
+    return std::make_shared<windows::WindowsBackend>();
+#endif
 #if defined(VELMORA_NATIVE_LINUX)
     (void)error;
     return std::make_shared<linux_backend::LinuxBackend>(linux_backend::RealLinuxSystem());
@@ -31,6 +38,9 @@ std::shared_ptr<Backend> CreateNativeBackend(std::string& error)
 
 bool HasNativeBackend()
 {
+#if defined(VELMORA_NATIVE_WINDOWS)
+    return true;
+#endif
 #if defined(VELMORA_NATIVE_LINUX)
     return true;
 #endif
