@@ -31,7 +31,8 @@ std::string Explain(ExitCode code, Status status, Channel channel, const std::st
             return "permission denied: join the 'video' group (then log in again) or install the udev rule "
                    "platform/linux/70-velmora-camera.rules";
         case ExitCode::NoSizeAnswer:
-            return "the extension unit did not answer the size query (is this the right unit? see "
+            return "the extension unit did not answer the size query as expected (is this the right unit? "
+                   "see "
                    "'velmoractl xu-info')";
         case ExitCode::Unsupported:
             if (channel == Channel::ExtensionUnit && status == StatusNotFound) {
@@ -47,12 +48,32 @@ std::string Explain(ExitCode code, Status status, Channel channel, const std::st
 }  // namespace
 
 Failure RequestFailure(const std::string& subject, const std::string& action, Status status, Channel channel,
-                       const std::string& platform)
+                       const std::string& platform, const std::optional<SizeQueryAnswer>& sizeQuery)
 {
     Failure failure;
+    failure.status = status;
+    if (sizeQuery && status == StatusInvalidArg && channel == Channel::ExtensionUnit) {
+        const Status answer = sizeQuery->status;
+        std::string detail;
+        if (Failed(answer) && answer != StatusMoreData) {
+            // The camera refused the size query itself: that refusal is the cause.
+            failure.code = ClassifyStatus(answer, Channel::ExtensionUnit);
+            if (failure.code == ExitCode::NoSizeAnswer) failure.code = ExitCode::Failed;
+            detail = Explain(failure.code, answer, channel, platform) + " (the size query answered " +
+                     StatusName(answer) + "; the transfer " + StatusName(status) + ")";
+        } else {
+            failure.code = ExitCode::NoSizeAnswer;
+            std::string how = "it answered " + StatusName(answer);
+            if (answer == StatusMoreData) how += " with size " + std::to_string(sizeQuery->size);
+            detail = Explain(failure.code, status, channel, platform) + " (" + how + "; the transfer " +
+                     StatusName(status) + ")";
+        }
+        failure.cause = CauseName(failure.code);
+        failure.message = subject + ": " + action + ": " + detail;
+        return failure;
+    }
     failure.code = ClassifyStatus(status, channel);
     failure.cause = CauseName(failure.code);
-    failure.status = status;
     failure.message = subject + ": " + action + ": " + Explain(failure.code, status, channel, platform) +
                       " (" + StatusName(status) + ")";
     return failure;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/status.h"
+#include "tools/xu_probe.h"
 
 namespace velmoractl {
 
@@ -34,8 +35,11 @@ enum class Channel { ExtensionUnit, CameraControl, Other };
 // A failed request: subject names the device ("device 0 (USB Camera    VID_ABCD&PID_EF01)"),
 // action what was tried ("reading register 0x178"); status decides the cause.
 // platform is the backend's name, for the hint that goes with a permission failure.
+// sizeQuery, when given, is the camera's own answer to a size query made after an extension-unit
+// transfer ended with E_INVALIDARG; it decides the cause then.
 Failure RequestFailure(const std::string& subject, const std::string& action, velmora::Status status,
-                       Channel channel, const std::string& platform);
+                       Channel channel, const std::string& platform,
+                       const std::optional<SizeQueryAnswer>& sizeQuery = std::nullopt);
 
 Failure UsageFailure(const std::string& message);
 Failure NoDeviceFailure(const std::string& message);

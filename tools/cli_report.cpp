@@ -55,7 +55,7 @@ int Report::Finish()
         const QByteArray text =
             QJsonDocument(document).toJson(m_compact ? QJsonDocument::Compact : QJsonDocument::Indented);
         std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
-        if (m_compact) std::fputc('\n', stdout);
+        if (!text.endsWith('\n')) std::fputc('\n', stdout);
         std::fflush(stdout);
     }
     return code;

@@ -8,6 +8,7 @@
 #include "devices/device_enumeration.h"
 #include "devices/device_label.h"
 #include "tools/cli_number.h"
+#include "tools/device_node.h"
 
 namespace velmoractl {
 
@@ -121,6 +122,7 @@ std::optional<Failure> Session::Select(const std::optional<std::string>& selecto
     if (file.exists()) {
         const std::string canonical = file.canonicalFilePath().toStdString();
         if (!canonical.empty() && canonical != wanted) candidates.push_back(canonical);
+        if (auto node = CharacterDeviceName(wanted)) candidates.push_back(*node);
     }
     const DeviceEntry* match = nullptr;
     for (const std::string& candidate : candidates) {

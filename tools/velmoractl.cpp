@@ -1,6 +1,9 @@
 #include "tools/velmoractl.h"
 
 #include <cstdio>
+#include <memory>
+
+#include "platform/tracing_device.h"
 
 #include "tools/cli_options.h"
 #include "tools/cli_report.h"
@@ -75,12 +78,21 @@ int RunVelmoractl(const std::vector<std::string>& arguments)
         return report.Finish();
     }
     CommandContext context{options, session, report};
+    std::unique_ptr<velmora::TracingCaptureDevice> traced;
     if (command->needsDevice) {
         if (auto failure = session.Select(options.device)) {
             report.Fail(std::move(*failure));
             return report.Finish();
         }
         context.device = session.Selected().device;
+        if (options.trace) {
+            traced =
+                std::make_unique<velmora::TracingCaptureDevice>(*context.device, [](const std::string& line) {
+                    std::fprintf(stderr, "%s\n", line.c_str());
+                    std::fflush(stderr);
+                });
+            context.device = traced.get();
+        }
         report.Set("device", session.Selected().index);
         report.Set("label", session.Selected().label);
     }

@@ -8,6 +8,8 @@
 #include "tools/cli_options.h"
 #include "tools/cli_report.h"
 #include "tools/cli_session.h"
+#include "tools/xu_probe.h"
+#include "xu/register_packet.h"
 
 namespace velmoractl {
 
@@ -18,10 +20,15 @@ struct CommandContext {
     velmora::CaptureDevice* device =
         nullptr;  // the selected device (traced with --trace); null for list, watch
 
-    // A failed request on the selected device.
+    // A failed request on the selected device. An extension-unit transfer that ended with
+    // E_INVALIDARG is followed by one more size query, whose answer names the cause.
     Failure RequestFailed(const std::string& action, velmora::Status status, Channel channel) const
     {
-        return RequestFailure(session.Subject(), action, status, channel, session.PlatformName());
+        std::optional<SizeQueryAnswer> sizeQuery;
+        if (channel == Channel::ExtensionUnit && status == velmora::StatusInvalidArg && device) {
+            sizeQuery = ProbeSizeQuery(*device, velmora::RegisterSelector);
+        }
+        return RequestFailure(session.Subject(), action, status, channel, session.PlatformName(), sizeQuery);
     }
 };
 

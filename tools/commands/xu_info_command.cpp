@@ -52,8 +52,7 @@ void RunXuInfo(CommandContext& context)
                         "} (" + setOrigin + ")");
 
     std::vector<velmora::ExtensionUnitInfo> units;
-    const velmora::Status status =
-        context.session.Selected().device->DescribeExtensionUnits(propertySet, nodeId, units);
+    const velmora::Status status = context.device->DescribeExtensionUnits(propertySet, nodeId, units);
     context.report.Set("status", QString::fromStdString(velmora::StatusName(status)));
     if (velmora::Failed(status)) {
         context.report.Fail(context.RequestFailed("listing the extension units", status, Channel::Other));

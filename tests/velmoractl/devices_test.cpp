@@ -1,0 +1,86 @@
+// velmoractl list and --device: the window's labels and order, selection by index and by path.
+#include <QJsonArray>
+
+#include "tests/velmoractl/velmoractl_runner.h"
+
+namespace velmoractl_test {
+namespace {
+
+class DevicesTest : public VelmoractlTest {};
+
+TEST_F(DevicesTest, ListWithoutDevicesSaysSoAndSucceeds)
+{
+    const CtlResult result = Run("", {"list"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "no capture device\n");
+    EXPECT_TRUE(Run("", {"--json", "list"}).Json()["devices"].toArray().isEmpty());
+}
+
+TEST_F(DevicesTest, ListShowsOneCameraWithTheWindowsLabel)
+{
+    const CtlResult result =
+        Run("[camera]\nname = USB Camera\npath = \\\\?\\usb#vid_abcd&pid_ef01&mi_00#6&1&0&0000#{x}\\global\n",
+            {"list"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "0  USB Camera    VID_ABCD&PID_EF01\n");
+}
+
+TEST_F(DevicesTest, ListOfTwelveCamerasShowsTheTenTheTableHolds)
+{
+    std::string config;
+    for (int i = 1; i <= 12; ++i) config += "[camera]\nname = Camera " + std::to_string(i) + "\n";
+    const CtlResult result = Run(config, {"--json", "list"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const QJsonArray devices = result.Json()["devices"].toArray();
+    ASSERT_EQ(devices.size(), 10);
+    for (int i = 0; i < 10; ++i) {
+        const QJsonObject device = devices[i].toObject();
+        EXPECT_EQ(device["index"].toInt(), i);
+        const QString product = QString::number(i + 1, 16).toUpper().rightJustified(2, '0');
+        EXPECT_EQ(device["label"].toString(),
+                  QString("Camera %1    VID_ABCD&PID_EF%2").arg(i + 1).arg(product));
+    }
+}
+
+TEST_F(DevicesTest, IndexesCountListedDevicesOnly)
+{
+    // The second camera does not bind: the window skips it, and so does the index.
+    const std::string config = Camera() + Camera("fail_bind = true") + Camera();
+    const CtlResult result = Run(config, {"list"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "0  USB Camera    VID_ABCD&PID_EF01\n1  USB Camera    VID_ABCD&PID_EF03\n");
+    EXPECT_EQ(Run(config, {"--json", "--device", "1", "zoom"}).Json()["label"].toString(),
+              "USB Camera    VID_ABCD&PID_EF03");
+}
+
+TEST_F(DevicesTest, DeviceIsChosenByIndexOrByPathOrNode)
+{
+    const std::string config =
+        "[camera]\nname = First\npath = usb#vid_1111&pid_0001#/dev/video1\n"
+        "[camera]\nname = Second\npath = usb#vid_2222&pid_0002#/dev/video10\n";
+    EXPECT_EQ(Run(config, {"--json", "--device", "1", "zoom"}).Json()["label"].toString(),
+              "Second    VID_2222&PID_0002");
+    // The node /dev/video1 is not a prefix match of /dev/video10.
+    EXPECT_EQ(Run(config, {"--json", "--device", "/dev/video1", "zoom"}).Json()["device"].toInt(), 0);
+    EXPECT_EQ(Run(config, {"--json", "--device", "/dev/video10", "zoom"}).Json()["device"].toInt(), 1);
+    EXPECT_EQ(Run(config, {"--json", "--device", "VID_2222&PID_0002", "zoom"}).Json()["device"].toInt(), 1);
+    EXPECT_EQ(Run(config, {"--json", "zoom"}).Json()["device"].toInt(), 0);
+}
+
+TEST_F(DevicesTest, AnAmbiguousPathIsABadArgument)
+{
+    const CtlResult result = Run(Camera() + Camera(), {"--device", "usb", "zoom"});
+    EXPECT_EQ(result.exitCode, 2);
+    ASSERT_EQ(result.ErrLines().size(), 1u);
+    EXPECT_NE(result.err.find("more than one device"), std::string::npos) << result.err;
+}
+
+TEST_F(DevicesTest, AnUnknownBackendIsABadArgument)
+{
+    const CtlResult result = RunBare({"--backend", "vhs", "list"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("vhs"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace velmoractl_test
