@@ -3,6 +3,11 @@
 #include <cstdio>
 #include <memory>
 
+#include <QDir>
+#include <QFileInfo>
+
+#include "config/cfg_file.h"
+#include "config/xu_identity.h"
 #include "platform/tracing_device.h"
 
 #include "tools/cli_options.h"
@@ -77,7 +82,11 @@ int RunVelmoractl(const std::vector<std::string>& arguments)
         report.Fail(std::move(*failure));
         return report.Finish();
     }
-    CommandContext context{options, session, report};
+    // The window's rule: CfgFile/Cfg.ini under the working directory, when it exists.
+    const QString cfgFile = velmora::CfgFilePath(QDir::currentPath() + "/CfgFile");
+    velmora::LoadUvcExtenConfig(cfgFile, velmora::g_xuIdentity);
+
+    CommandContext context{options, session, report, nullptr, cfgFile};
     std::unique_ptr<velmora::TracingCaptureDevice> traced;
     if (command->needsDevice) {
         if (auto failure = session.Select(options.device)) {

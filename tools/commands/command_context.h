@@ -1,6 +1,7 @@
 // What every command gets: the options, the session, the report, and the device to act on.
 #pragma once
 
+#include <QString>
 #include <string>
 
 #include "platform/capture_device.h"
@@ -17,8 +18,10 @@ struct CommandContext {
     const Options& options;
     Session& session;
     Report& report;
-    velmora::CaptureDevice* device =
-        nullptr;  // the selected device (traced with --trace); null for list, watch
+    // The selected device (traced with --trace); null for list and watch.
+    velmora::CaptureDevice* device = nullptr;
+    // Where the extension unit's identity was looked for.
+    QString cfgFile;
 
     // A failed request on the selected device. An extension-unit transfer that ended with
     // E_INVALIDARG is followed by one more size query, whose answer names the cause.

@@ -1,3 +1,4 @@
+#include <QFileInfo>
 #include <QJsonArray>
 #include <cstdio>
 
@@ -43,11 +44,15 @@ void RunXuInfo(CommandContext& context)
     const std::string setText = velmora::GuidText(propertySet);
     const std::string setOrigin = identity.guid.IsNull() ? "built-in default" : "Cfg.ini";
 
+    const bool cfgFound = QFileInfo::exists(context.cfgFile);
     QJsonObject addressing;
+    addressing.insert("cfgFile", context.cfgFile);
+    addressing.insert("cfgFileFound", cfgFound);
     addressing.insert("node", static_cast<double>(nodeId));
     addressing.insert("propertySet", QString::fromStdString(setText));
     addressing.insert("propertySetSource", QString::fromStdString(setOrigin));
     context.report.Set("identity", addressing);
+    context.report.Line("identity from " + context.cfgFile.toStdString() + (cfgFound ? "" : " (not found: defaults)"));
     context.report.Line("requests name node " + std::to_string(nodeId) + " and property set {" + setText +
                         "} (" + setOrigin + ")");
 
