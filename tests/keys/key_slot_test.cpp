@@ -175,6 +175,17 @@ TEST_F(KeySlotTest, AFailedWriteLeavesNoTraceAndTheNextClickWrites)
     EXPECT_EQ(Press("MENUButton"), QStringList({ToCamera(0, "26 16 00 00 00 01 00 00 00 00 05 BD")}));
 }
 
+TEST_F(KeySlotTest, AHandleThatNamesNoDeviceSendsNothingAndShowsNothing)
+{
+    // Non-zero user data that no table slot holds (the original turned it into a pointer).
+    List().setItemData(0, 0x7FFF0000, Qt::UserRole);
+    EXPECT_EQ(Press("MENUButton"), QStringList());
+    EXPECT_EQ(Press("lock1Button"), QStringList({kPressed}));
+    EXPECT_EQ(Release("lock1Button"), QStringList({kReleased}));
+    EXPECT_TRUE(boxes.Seen().isEmpty());
+    EXPECT_EQ(backend->Live().ksControls, 0);
+}
+
 // Every slot, pressed and released, without a usable selection: the debug line first, then the
 // warning, and no packet to either camera.
 class NoDeviceTest : public KeySlotTest {
