@@ -45,6 +45,7 @@ TEST(UdevDeviceChange, RegistrationFailsClearlyWithoutAUdevDaemon)
     int calls = 0;
     EXPECT_EQ(source->Register(0, KsCategoryCapture, [&](const DeviceChangeEvent&) { ++calls; }),
               StatusServiceNotActive);
+    EXPECT_EQ(StatusName(StatusServiceNotActive), "HRESULT_FROM_WIN32(ERROR_SERVICE_NOT_ACTIVE)");
     EXPECT_EQ(source->EventDescriptor(), -1);
     source->DispatchPending();
     EXPECT_EQ(calls, 0);
