@@ -48,7 +48,8 @@ public:
     virtual Status KsProperty(const KsNodeRequest& request, void* data, std::uint32_t dataLength,
                               std::uint32_t& bytesReturned) = 0;
 
-    // The zero-filled scratch buffer of a transfer's last piece; null when it cannot be had.
+    // The scratch buffer of a transfer's last piece, size bytes (the transport zero-fills it); null
+    // when it cannot be had.
     virtual PieceBuffer AllocatePieceBuffer(std::uint32_t size);
 };
 

@@ -1,6 +1,8 @@
 #include "platform/sim/sim_backend.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <new>
 
 namespace velmora::sim {
 
@@ -9,7 +11,7 @@ namespace {
 class SimKsControl : public KsControl {
 public:
     SimKsControl(std::shared_ptr<SimCamera> camera, std::shared_ptr<SimLiveCounts> live)
-        : m_camera(std::move(camera)), m_token(std::move(live), &SimLiveCounts::ksControls)
+        : m_camera(std::move(camera)), m_live(live), m_token(std::move(live), &SimLiveCounts::ksControls)
     {
     }
     Status KsProperty(const KsNodeRequest& request, void* data, std::uint32_t dataLength,
@@ -17,9 +19,21 @@ public:
     {
         return m_camera->KsProperty(request, data, dataLength, bytesReturned);
     }
+    // Counted in SimLiveCounts::pieceBuffers until given back. Filled with 0xCD, not zeros, so that a
+    // transfer that forgets to clear it shows.
+    PieceBuffer AllocatePieceBuffer(std::uint32_t size) override
+    {
+        if (m_camera->PieceBufferFails()) return nullptr;
+        PieceBuffer buffer(new (std::nothrow) std::uint8_t[size]);
+        if (!buffer) return buffer;
+        std::memset(buffer.get(), 0xCD, size);
+        buffer.get_deleter().token = std::make_shared<LiveToken>(m_live, &SimLiveCounts::pieceBuffers);
+        return buffer;
+    }
 
 private:
     std::shared_ptr<SimCamera> m_camera;
+    std::shared_ptr<SimLiveCounts> m_live;
     LiveToken m_token;
 };
 
@@ -55,13 +69,20 @@ public:
     }
     Status QueryKsControl(std::unique_ptr<KsControl>& out) override
     {
-        out = std::make_unique<SimKsControl>(m_camera, m_live);
-        return StatusOk;
+        const Status status = m_camera->QueryKsControl();
+        if (Succeeded(status)) out = std::make_unique<SimKsControl>(m_camera, m_live);
+        return status;
     }
     Status QueryCameraControl(std::unique_ptr<CameraControl>& out) override
     {
-        out = std::make_unique<SimCameraControl>(m_camera, m_live);
-        return StatusOk;
+        const Status status = m_camera->QueryCameraControl();
+        if (Succeeded(status)) out = std::make_unique<SimCameraControl>(m_camera, m_live);
+        return status;
+    }
+    Status DescribeExtensionUnits(const Guid& propertySet, std::uint32_t nodeId,
+                                  std::vector<ExtensionUnitInfo>& out) override
+    {
+        return m_camera->DescribeExtensionUnits(propertySet, nodeId, out);
     }
 
 private:
@@ -181,7 +202,17 @@ private:
 
 SimBackend::SimBackend(SimWorldConfig world) : m_world(std::move(world))
 {
-    for (const SimCameraConfig& camera : m_world.cameras) m_cameras.push_back(std::make_shared<SimCamera>(camera));
+    const std::string tracePath = SimTracePath(m_world.traceFile);
+    if (!tracePath.empty()) m_trace = SimTraceFile::Open(tracePath);
+    for (const SimCameraConfig& camera : m_world.cameras) {
+        m_cameras.push_back(std::make_shared<SimCamera>(camera, m_trace));
+    }
+}
+
+std::unique_ptr<CaptureDevice> SimBackend::OpenCaptureDevice(std::size_t index)
+{
+    if (index >= m_cameras.size()) return nullptr;
+    return std::make_unique<SimCaptureDevice>(m_cameras[index], m_live);
 }
 
 std::shared_ptr<SimBackend> SimBackend::FromEnvironment(std::string& error)

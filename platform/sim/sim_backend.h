@@ -8,6 +8,7 @@
 #include "platform/backend.h"
 #include "platform/sim/sim_camera.h"
 #include "platform/sim/sim_config.h"
+#include "platform/sim/sim_trace.h"
 
 namespace velmora::sim {
 
@@ -26,10 +27,15 @@ public:
     SimWorldConfig& World() { return m_world; }
     const std::vector<std::shared_ptr<SimCamera>>& Cameras() const { return m_cameras; }
     const SimLiveCounts& Live() const { return *m_live; }
+    // The capture device of camera index, as binding its moniker gives it; null past the last camera.
+    std::unique_ptr<CaptureDevice> OpenCaptureDevice(std::size_t index);
+    // Where the requests are traced, or null.
+    const std::shared_ptr<SimTraceFile>& Trace() const { return m_trace; }
     const std::shared_ptr<SimLiveCounts>& LiveCounts() const { return m_live; }
 
 private:
     SimWorldConfig m_world;
+    std::shared_ptr<SimTraceFile> m_trace;
     std::vector<std::shared_ptr<SimCamera>> m_cameras;
     std::shared_ptr<SimLiveCounts> m_live = std::make_shared<SimLiveCounts>();
 };

@@ -1,7 +1,9 @@
 #include "platform/sim/sim_config.h"
 
+#include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 namespace velmora::sim {
@@ -21,6 +23,155 @@ std::optional<bool> ParseBool(const std::string& value)
     if (value == "1" || value == "true" || value == "yes") return true;
     if (value == "0" || value == "false" || value == "no") return false;
     return std::nullopt;
+}
+
+// Decimal, or hexadecimal after 0x, with an optional minus sign; the whole text must convert.
+std::optional<std::int64_t> ParseInteger(const std::string& text)
+{
+    std::string_view digits = text;
+    bool negative = false;
+    if (!digits.empty() && digits.front() == '-') {
+        negative = true;
+        digits.remove_prefix(1);
+    }
+    int base = 10;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        base = 16;
+        digits.remove_prefix(2);
+    }
+    std::uint64_t magnitude = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    if (magnitude > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return std::nullopt;
+    const auto value = static_cast<std::int64_t>(magnitude);
+    return negative ? -value : value;
+}
+
+std::optional<std::int64_t> ParseInRange(const std::string& text, std::int64_t minimum, std::int64_t maximum)
+{
+    const auto value = ParseInteger(text);
+    if (!value || *value < minimum || *value > maximum) return std::nullopt;
+    return value;
+}
+
+std::optional<std::uint32_t> ParseUnsigned32(const std::string& text)
+{
+    const auto value = ParseInRange(text, 0, std::numeric_limits<std::uint32_t>::max());
+    if (!value) return std::nullopt;
+    return static_cast<std::uint32_t>(*value);
+}
+
+std::vector<std::string> Words(const std::string& text)
+{
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    std::string word;
+    while (in >> word) words.push_back(word);
+    return words;
+}
+
+// "value minimum maximum step".
+std::optional<SimCameraAxis> ParseAxis(const std::string& text)
+{
+    const auto words = Words(text);
+    if (words.size() != 4) return std::nullopt;
+    std::int32_t fields[4];
+    for (int i = 0; i < 4; ++i) {
+        const auto value = ParseInRange(words[i], std::numeric_limits<std::int32_t>::min(),
+                                        std::numeric_limits<std::int32_t>::max());
+        if (!value) return std::nullopt;
+        fields[i] = static_cast<std::int32_t>(*value);
+    }
+    return SimCameraAxis{fields[0], fields[1], fields[2], fields[3]};
+}
+
+// Applies one key of a [camera] section; returns what is wrong, or an empty text.
+std::string ApplyCameraKey(SimCameraConfig& camera, const std::string& key, const std::string& value)
+{
+    const struct {
+        const char* key;
+        bool SimCameraConfig::*field;
+    } toggles[] = {
+        {"fail_storage", &SimCameraConfig::failBindToStorage},
+        {"fail_bind", &SimCameraConfig::failBindToObject},
+        {"fail_ks_query", &SimCameraConfig::failKsQuery},
+        {"fail_alloc", &SimCameraConfig::failAlloc},
+        {"fail_camera_control", &SimCameraConfig::failCameraControl},
+    };
+    for (const auto& toggle : toggles) {
+        if (key != toggle.key) continue;
+        const auto flag = ParseBool(value);
+        if (!flag) return "expected a boolean for " + key;
+        camera.*toggle.field = *flag;
+        return {};
+    }
+    if (key == "name") {
+        camera.friendlyName = value;
+    } else if (key == "path") {
+        camera.devicePath = value;
+    } else if (key == "no_name" || key == "no_path") {
+        const auto flag = ParseBool(value);
+        if (!flag) return "expected a boolean for " + key;
+        if (*flag) (key == "no_name" ? camera.friendlyName : camera.devicePath).reset();
+    } else if (key == "corrupt_checksum" || key == "foreign_marker") {
+        const auto flag = ParseBool(value);
+        if (!flag) return "expected a boolean for " + key;
+        (key == "corrupt_checksum" ? camera.firmware.corruptChecksum : camera.firmware.foreignMarker) = *flag;
+    } else if (key == "control_size") {
+        const auto size = ParseInRange(value, 1, 0xFFFF);
+        if (!size) return "expected a control size from 1 to 65535";
+        camera.controlSize = static_cast<std::uint32_t>(*size);
+    } else if (key == "xu_guid") {
+        const auto guid = ParseGuid(value);
+        if (!guid) return "expected a GUID for xu_guid";
+        camera.xuPropertySet = *guid;
+    } else if (key == "xu_node") {
+        const auto node = ParseUnsigned32(value);
+        if (!node) return "expected a node id for xu_node";
+        camera.xuNode = *node;
+    } else if (key == "zoom" || key == "roll") {
+        const auto axis = ParseAxis(value);
+        if (!axis) return "expected value minimum maximum step for " + key;
+        (key == "zoom" ? camera.zoom : camera.roll) = *axis;
+    } else if (key == "status") {
+        const auto words = Words(value);
+        if (words.empty() || words.size() > StatusRegisterCount)
+            return "expected 1 to 24 status register values";
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            const auto registerValue = ParseUnsigned32(words[i]);
+            if (!registerValue) return "expected a 32-bit value, not " + words[i];
+            camera.firmware.statusRegisters[i] = *registerValue;
+        }
+    } else if (key == "register") {
+        const auto words = Words(value);
+        const auto address = words.size() == 2 ? ParseUnsigned32(words[0]) : std::nullopt;
+        const auto registerValue = words.size() == 2 ? ParseUnsigned32(words[1]) : std::nullopt;
+        if (!address || !registerValue) return "expected an address and a 32-bit value";
+        camera.firmware.registers[*address] = *registerValue;
+    } else if (key == "string") {
+        camera.firmware.text = value;
+    } else if (key == "string_length") {
+        const auto length = ParseUnsigned32(value);
+        if (!length) return "expected a 32-bit length for string_length";
+        camera.firmware.reportedTextLength = *length;
+    } else if (key == "size_query") {
+        if (value == "more_data") {
+            camera.sizeQuery = SizeQueryAnswer::MoreData;
+        } else if (value == "ok") {
+            camera.sizeQuery = SizeQueryAnswer::Ok;
+        } else if (value == "zero") {
+            camera.sizeQuery = SizeQueryAnswer::Zero;
+        } else {
+            return "expected more_data, ok or zero for size_query";
+        }
+    } else if (key == "fail_piece") {
+        const auto piece = ParseUnsigned32(value);
+        if (!piece) return "expected a request number for fail_piece";
+        camera.failPiece = *piece;
+    } else {
+        return "unknown key " + key + " in [camera]";
+    }
+    return {};
 }
 
 }  // namespace
@@ -89,27 +240,16 @@ std::optional<SimWorldConfig> ParseSimConfig(const std::string& text, std::strin
             } else if (key == "fail_enumerator" || key == "fail_class_enumerator") {
                 const auto flag = ParseBool(value);
                 if (!flag) return fail("expected a boolean for " + key);
-                (key == "fail_enumerator" ? world.failCreateEnumerator : world.failCreateClassEnumerator) = *flag;
+                (key == "fail_enumerator" ? world.failCreateEnumerator : world.failCreateClassEnumerator) =
+                    *flag;
             } else {
                 return fail("unknown key " + key + " in [sim]");
             }
             continue;
         }
         if (!camera) return fail("key " + key + " outside a section");
-        if (key == "name") {
-            camera->friendlyName = value;
-        } else if (key == "path") {
-            camera->devicePath = value;
-        } else if (key == "no_name" || key == "no_path" || key == "fail_storage" || key == "fail_bind") {
-            const auto flag = ParseBool(value);
-            if (!flag) return fail("expected a boolean for " + key);
-            if (key == "no_name" && *flag) camera->friendlyName.reset();
-            if (key == "no_path" && *flag) camera->devicePath.reset();
-            if (key == "fail_storage") camera->failBindToStorage = *flag;
-            if (key == "fail_bind") camera->failBindToObject = *flag;
-        } else {
-            return fail("unknown key " + key + " in [camera]");
-        }
+        const std::string problem = ApplyCameraKey(*camera, key, value);
+        if (!problem.empty()) return fail(problem);
     }
     return world;
 }

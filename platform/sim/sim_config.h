@@ -1,13 +1,30 @@
 // Configuration of the simulated cameras: plain data and its text format.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/guid.h"
+#include "platform/sim/register_firmware.h"
+
 namespace velmora::sim {
+
+// How the size query is answered.
+enum class SizeQueryAnswer {
+    MoreData,  // HRESULT_FROM_WIN32(ERROR_MORE_DATA) with the control size, as a camera does
+    Ok,        // S_OK with the control size
+    Zero,      // HRESULT_FROM_WIN32(ERROR_MORE_DATA) with size 0
+};
+
+// A camera-control property: current value and range.
+struct SimCameraAxis {
+    std::int32_t value = 0;
+    std::int32_t minimum = 0;
+    std::int32_t maximum = 0;
+    std::int32_t step = 1;
+};
 
 struct SimCameraConfig {
     std::optional<std::string> friendlyName = "USB Camera";  // nullopt: the property cannot be read
@@ -15,13 +32,28 @@ struct SimCameraConfig {
     // Enumeration faults.
     bool failBindToStorage = false;
     bool failBindToObject = false;
+
+    // The extension unit: requests naming another property set, node or selector are not found.
+    Guid xuPropertySet = DefaultXuPropertySet;
+    std::uint32_t xuNode = 1;
+    std::uint32_t controlSize = 12;  // bytes of selector 10; every data request carries exactly this many
+    RegisterFirmwareConfig firmware;
+    SimCameraAxis zoom{100, 100, 500, 1};
+    SimCameraAxis roll{0, -180, 180, 1};
+
+    // Extension-unit and camera-control faults.
+    bool failKsQuery = false;  // QueryKsControl fails
+    SizeQueryAnswer sizeQuery = SizeQueryAnswer::MoreData;
+    std::uint32_t failPiece = 0;  // the n-th data request (1-based, size queries not counted) fails; 0: none
+    bool failAlloc = false;       // AllocatePieceBuffer answers null
+    bool failCameraControl = false;  // QueryCameraControl fails
 };
 
 struct SimWorldConfig {
     std::vector<SimCameraConfig> cameras;
     bool failCreateEnumerator = false;       // CoCreateInstance fails
     bool failCreateClassEnumerator = false;  // CreateClassEnumerator fails
-    std::string traceFile;                   // empty: no trace
+    std::string traceFile;                   // empty: no trace; VELMORA_SIM_TRACE overrides it
 };
 
 // The two cameras that exist without a configuration file.
