@@ -1,0 +1,32 @@
+// Command line of the camera emulator.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/uvc_descriptors.h"
+
+namespace velmora::e2e {
+
+struct EmulatorOptions {
+    CameraSpec camera;
+    std::string logFile;      // every request, one a line; empty: standard error
+    std::string controlFifo;  // fault and plug commands, one a line; empty: none
+    std::string vhciDir = "/sys/devices/platform/vhci_hcd.0";
+    int port = 0;
+    unsigned devid = 65538;
+    bool plugged = true;  // attach at start
+};
+
+// --xu GUID[,UNIT[,LENGTH]] (repeatable; default one unit: the default property set, unit 3,
+// 12 bytes), --vid HEX, --pid HEX, --product TEXT, --log FILE, --control FIFO, --vhci DIR,
+// --port N, --unplugged. Returns nullopt and sets error for a bad command line.
+std::optional<EmulatorOptions> ParseEmulatorOptions(const std::vector<std::string>& args, std::string& error);
+
+inline constexpr const char* EmulatorUsage =
+    "usage: velmora-usbcam [--xu GUID[,UNIT[,LENGTH]]]... [--vid HEX] [--pid HEX] [--product TEXT]\n"
+    "                      [--log FILE] [--control FIFO] [--vhci DIR] [--port N] [--unplugged]\n"
+    "control commands: plug | unplug | stall-write CODE | stall-read CODE | bad-checksum | quit\n";
+
+}  // namespace velmora::e2e

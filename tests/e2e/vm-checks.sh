@@ -1,0 +1,423 @@
+#!/bin/bash
+# The checks inside the e2e VM (run by vm-init.sh in a chroot of the host's root). Each check
+# writes "PASS name" or "FAIL name: why" to $E2E_OUT/results.txt; the last line is "END".
+# Kernel log lines of uvcvideo and the USB core that report an error fail the check they follow.
+set -u
+out=${E2E_OUT:?}
+bin=${E2E_BIN:?}
+build=${VELMORA_E2E_BUILD:?}
+results=$out/results.txt
+fifo=/run/velmora-usbcam.ctl
+product="USB Camera"
+default_guid=46394292-0CD0-4AE3-8783-3133F9EAAA3B
+other_guid=5E1D0C2B-7A34-4F1E-9C61-2B8D0E4F7A10
+camera_pid=
+camera_log=
+video=
+
+pass() { echo "PASS $1" | tee -a "$results"; }
+fail() { echo "FAIL $1: $2" | tee -a "$results"; }
+skip() { echo "SKIP $1: $2" | tee -a "$results"; }
+note() { echo "--- $*"; }
+
+# The kernel log since the last call, kept in dmesg.txt; prints the error lines not matching $1.
+kernel_errors() {
+  local allowed=${1:-^$} lines
+  lines=$(dmesg -c 2>/dev/null)
+  [ -n "$lines" ] && printf '%s\n' "$lines" >> "$out/dmesg.txt"
+  printf '%s\n' "$lines" | grep -E 'uvcvideo|usb [0-9]|vhci|videodev' |
+    grep -iE 'fail|error|non.compliance|unable|cannot|invalid|timeout|timed out|reset' | grep -vE "$allowed"
+}
+
+# Ends check $1 as passed unless it already failed or the kernel logged an error (not matching $2).
+finish_check() {
+  local name=$1 allowed=${2:-^$} errors
+  errors=$(kernel_errors "$allowed")
+  if [ -n "$errors" ]; then fail "$name" "kernel: $(echo "$errors" | head -3 | tr '\n' '|')"; return 1; fi
+  pass "$name"
+}
+
+# Forks are slow under emulation: the helpers below use builtins only.
+mkfifo /run/e2e-nap && exec 9<>/run/e2e-nap
+nap() { read -rt "$1" -u 9 _ || true; }
+
+# uvcvideo names a camera's nodes "<product>: <entity>".
+camera_node_names() {
+  local dir name
+  nodes=()
+  for dir in /sys/class/video4linux/video*; do
+    [ -e "$dir/name" ] || continue
+    read -r name < "$dir/name"
+    case "$name" in "$product"|"$product: "*) nodes+=("$dir") ;; esac
+  done
+}
+
+# The capture node of the camera named $product (index 0), or nothing.
+capture_node() {
+  local dir index
+  camera_node_names
+  for dir in "${nodes[@]}"; do
+    read -r index < "$dir/index"
+    [ "$index" = 0 ] && echo "/dev/${dir##*/}"
+  done
+}
+
+camera_nodes() { camera_node_names; echo "${#nodes[@]}"; }
+
+wait_for() {  # seconds, command...
+  local tries=$(( $1 * 10 )); shift
+  while [ $tries -gt 0 ]; do "$@" && return 0; nap 0.1; tries=$((tries - 1)); done
+  return 1
+}
+has_capture_node() { camera_node_names; [ ${#nodes[@]} -gt 0 ]; }
+no_camera_node() { camera_node_names; [ ${#nodes[@]} -eq 0 ]; }
+
+# Starts the emulator (log $out/usbcam-$1.log) with the remaining arguments and waits for its node.
+start_camera() {
+  local name=$1; shift
+  camera_log=$out/usbcam-$name.log
+  rm -f "$fifo"
+  "$bin/velmora-usbcam" --log "$camera_log" --control "$fifo" --product "$product" "$@" &
+  camera_pid=$!
+  if ! wait_for 20 has_capture_node; then
+    video=
+    return 1
+  fi
+  video=$(capture_node)
+  # udev or not, the node must be usable before a check opens it.
+  wait_for 5 test -c "$video"
+}
+
+control() { echo "$*" > "$fifo"; }
+
+stop_camera() {
+  [ -n "$camera_pid" ] || return 0
+  control quit
+  wait "$camera_pid" 2>/dev/null
+  camera_pid=
+  wait_for 10 no_camera_node
+}
+
+log_mark() { mark=$(wc -l < "$camera_log"); }
+# The extension-unit and class requests logged since log_mark.
+log_since() { tail -n +$((mark + 1)) "$camera_log" | grep -E '^(XU|CT|VC|VS)'; }
+
+# PacketChecksum over the first 11 bytes of a hexadecimal packet, two hex digits.
+checksum() {
+  local hex=$1 sum=0 i
+  for ((i = 0; i < 22; i += 2)); do sum=$(( (sum + 16#${hex:i:2}) & 255 )); done
+  printf '%02x' $(( 255 - sum ))
+}
+# A register packet: command address param data, as numbers.
+packet() {
+  local body
+  body=$(printf '26%02x%08x%02x%08x' "$1" "$2" "$3" "$4")
+  echo "$body$(checksum "$body")"
+}
+
+# --- checks without the project's binaries --------------------------------------------------
+
+check_enumeration() {
+  local name=camera-enumerates
+  if ! start_camera base; then
+    fail $name "no video node named '$product' within 20 s"; return
+  fi
+  local count
+  count=$(camera_nodes)
+  # uvcvideo gives a UVC 1.00 camera a capture node and a metadata node.
+  if [ "$count" -ne 2 ]; then fail $name "expected 2 video nodes, found $count"; return; fi
+  grep -q '^STD SET_CONFIGURATION 0001' "$camera_log" || { fail $name "no SET_CONFIGURATION in the log"; return; }
+  finish_check $name
+}
+
+check_raw_round_trip() {
+  local name=raw-xu-round-trip
+  [ -n "$video" ] || { fail $name "no camera"; return; }
+  local len write read answer logged
+  log_mark
+  len=$("$bin/velmora-xu-query" "$video" 3 10 get_len)
+  [ "$len" = 0c00 ] || { fail $name "GET_LEN answered '$len', expected 0c00"; return; }
+  write=$(packet 0x20 0x120 0 0x12345678)
+  answer=$("$bin/velmora-xu-query" "$video" 3 10 set_cur "$write")
+  [ "$answer" = ok ] || { fail $name "SET_CUR: $answer"; return; }
+  read=$(packet 0xA0 0x120 0 0)
+  "$bin/velmora-xu-query" "$video" 3 10 set_cur "$read" > /dev/null
+  answer=$("$bin/velmora-xu-query" "$video" 3 10 get_cur 12)
+  logged=$(log_since | tr '\n' '|')
+  # The driver's first query of a control fetches its length and flags (GET_LEN, GET_INFO) itself.
+  local expected="XU3.10 GET_LEN 0c00 ok|XU3.10 GET_INFO 03 ok|XU3.10 GET_LEN 0c00 ok|XU3.10 SET_CUR $write ok|XU3.10 SET_CUR $read ok|XU3.10 GET_CUR $answer ok|"
+  [ "$logged" = "$expected" ] || { fail $name "emulator saw '$logged', expected '$expected'"; return; }
+  [ "${answer:22:2}" = "$(checksum "$answer")" ] || { fail $name "response $answer has a bad checksum"; return; }
+  [ "${answer:14:8}" = 12345678 ] || { fail $name "register 0x120 read back as ${answer:14:8}, wrote 12345678"; return; }
+  finish_check $name
+}
+
+# --- checks with velmoractl ---------------------------------------------------------------------
+
+ctl=$build/tools/velmoractl
+ctl_out=
+ctl_err=
+ctl_code=0
+# Runs velmoractl on the native backend; output in $ctl_out, standard error in $ctl_err.
+velmoractl() {
+  ctl_out=$(VELMORA_BACKEND=native "$ctl" "$@" 2> /run/ctl.err)
+  ctl_code=$?
+  ctl_err=$(< /run/ctl.err)
+}
+
+have_ctl() {
+  [ -x "$ctl" ] && return 0
+  skip "$1" "velmoractl is not built in $build"
+  return 1
+}
+
+# The log lines one register write of packet $2 makes on unit $1: size query, then the packet.
+write_lines() { echo "XU$1.10 GET_LEN ${3:-0c00} ok|XU$1.10 SET_CUR $2${4:-} ok|"; }
+
+check_list() {
+  local name=velmoractl-list
+  have_ctl $name || return
+  velmoractl list
+  [ $ctl_code -eq 0 ] || { fail $name "exit $ctl_code: $ctl_err"; return; }
+  local label="$product    VID_ABCD&PID_EF01" lines
+  lines=$(printf '%s\n' "$ctl_out" | grep -c .)
+  # Only the capture node: uvcvideo's metadata node is no capture device.
+  [ "$lines" -eq 1 ] || { fail $name "expected one device, got: $(echo "$ctl_out" | tr '\n' '|')"; return; }
+  [ "$ctl_out" = "0  $label" ] || { fail $name "listed '$ctl_out', expected '0  $label'"; return; }
+  finish_check $name
+}
+
+check_keys() {
+  local name=velmoractl-keys key press release expected logged bad=
+  have_ctl $name || return
+  local -A codes=([live]=01 [normal]=02 [zoom-in]=03 [focus-in]=04 [menu]=05 [focus-out]=06 [zoom-out]=07
+                  [ae]=08 [awb]=09 [lock1]=10 [lock2]=11 [lock3]=12)
+  local -A releases=([zoom-in]=1 [focus-in]=1 [focus-out]=1 [zoom-out]=1 [lock1]=1 [lock2]=1 [lock3]=1)
+  for key in live normal zoom-in zoom-out focus-in focus-out menu ae awb lock1 lock2 lock3; do
+    log_mark
+    velmoractl key "$key" click
+    [ $ctl_code -eq 0 ] || { bad+="$key: exit $ctl_code $ctl_err; "; continue; }
+    expected=$(write_lines 3 "$(packet 0x16 1 0 0x${codes[$key]})")
+    [ -n "${releases[$key]:-}" ] && expected+=$(write_lines 3 "$(packet 0x16 1 0 0x16)")
+    logged=$(log_since | tr '\n' '|')
+    [ "$logged" = "$expected" ] || bad+="$key: saw '$logged', expected '$expected'; "
+  done
+  [ -z "$bad" ] || { fail $name "$bad"; return; }
+  finish_check $name
+}
+
+check_register_read() {
+  local name=velmoractl-read logged expected
+  have_ctl $name || return
+  log_mark
+  velmoractl read 0x100
+  [ $ctl_code -eq 0 ] || { fail $name "exit $ctl_code: $ctl_err"; return; }
+  [ "$ctl_out" = "register 0x00000100 = 0x0000BEEF (48879)" ] || { fail $name "printed '$ctl_out'"; return; }
+  local response
+  response=$(packet 0x80 0x100 0 0xBEEF)
+  expected="$(write_lines 3 "$(packet 0x80 0x100 0 0)")XU3.10 GET_LEN 0c00 ok|XU3.10 GET_CUR $response ok|"
+  logged=$(log_since | tr '\n' '|')
+  [ "$logged" = "$expected" ] || { fail $name "emulator saw '$logged', expected '$expected'"; return; }
+  finish_check $name
+}
+
+check_status_reads() {
+  local name=velmoractl-status i address expected= logged value bad=
+  have_ctl $name || return
+  log_mark
+  velmoractl status
+  [ $ctl_code -eq 0 ] || { fail $name "exit $ctl_code: $ctl_err"; return; }
+  for ((i = 0; i < 24; i++)); do
+    address=$((376 + i))
+    value=$(printf '0x%08X' $((0xC0DE0000 + address)))
+    expected+="$(write_lines 3 "$(packet 0x80 $address 1 0)")XU3.10 GET_LEN 0c00 ok|XU3.10 GET_CUR $(packet 0x80 $address 1 $value) ok|"
+    grep -qF "$(printf '0x%08X (%d) = %s' $address $address "$value")" <<< "$ctl_out" || bad+="register $address not printed as $value; "
+  done
+  logged=$(log_since | tr '\n' '|')
+  [ "$logged" = "$expected" ] || bad+="emulator saw '$logged'"
+  [ -z "$bad" ] || { fail $name "$bad"; return; }
+  finish_check $name
+}
+
+check_string_round_trip() {
+  local name=velmoractl-string text="e2e text 42"
+  have_ctl $name || return
+  velmoractl read-string
+  [ $ctl_code -eq 0 ] && [ "$ctl_out" = Velmora ] || { fail $name "preset text read as '$ctl_out' (exit $ctl_code $ctl_err)"; return; }
+  log_mark
+  velmoractl write-string "$text"
+  [ $ctl_code -eq 0 ] || { fail $name "write-string: exit $ctl_code $ctl_err"; return; }
+  local last
+  last=$(log_since | tail -1)
+  [ "$last" = "XU3.10 SET_CUR $(packet 0x20 230 0 ${#text}) ok" ] || { fail $name "the end write was '$last'"; return; }
+  velmoractl read-string
+  [ $ctl_code -eq 0 ] && [ "$ctl_out" = "$text" ] || { fail $name "read back '$ctl_out' (exit $ctl_code $ctl_err)"; return; }
+  finish_check $name
+}
+
+# $1 check name, $2 UVC request error code, $3 expected exit status, $4 text stderr must not hold
+check_stalled_write() {
+  local name=$1 code=$2 want=$3 refused=$4 logged
+  have_ctl $name || return
+  control "stall-write $code"
+  log_mark
+  velmoractl write 0x120 7
+  logged=$(log_since | tr '\n' '|')
+  case "$logged" in
+    *"XU3.10 SET_CUR (fault) $(packet 0 0x120 0 7) STALL|VC.2 GET_CUR $(printf %02x "$code") ok|"*) ;;
+    *) fail $name "the emulator did not stall the write and answer the error code: '$logged'"; return ;;
+  esac
+  [ $ctl_code -eq "$want" ] || { fail $name "exit $ctl_code (expected $want): $ctl_err"; return; }
+  [ -n "$ctl_err" ] || { fail $name "nothing said on standard error"; return; }
+  if [ -n "$refused" ] && grep -qiF "$refused" <<< "$ctl_err"; then
+    fail $name "a request the camera refused is reported as '$ctl_err'"; return
+  fi
+  # The driver reports the stalled request in the kernel log: that line is this check's own.
+  finish_check $name 'Failed to query \(SET_CUR\) UVC control 10 on unit 3'
+}
+
+check_bad_checksum() {
+  local name=velmoractl-bad-checksum
+  have_ctl $name || return
+  control bad-checksum
+  velmoractl read 0x100
+  [ $ctl_code -eq 8 ] || { fail $name "exit $ctl_code (expected 8, checksum mismatch): $ctl_out $ctl_err"; return; }
+  velmoractl read 0x100
+  [ $ctl_code -eq 0 ] || { fail $name "the read after it failed: $ctl_err"; return; }
+  finish_check $name
+}
+
+check_cfg_guid() {
+  local name=cfg-ini-guid logged dir=/tmp/cfg-run
+  have_ctl $name || return
+  stop_camera
+  start_camera cfg --xu "$default_guid,3,12" --xu "$other_guid,6,12" || { fail $name "no camera"; return; }
+  mkdir -p "$dir/CfgFile"
+  printf '[UvcExten]\nExId=6\nGuid={%s}\n' "$other_guid" > "$dir/CfgFile/Cfg.ini"
+  log_mark
+  cd "$dir" && velmoractl key menu click
+  cd /
+  logged=$(log_since | tr '\n' '|')
+  [ "$logged" = "$(write_lines 6 "$(packet 0x16 1 0 5)")" ] || { fail $name "with Cfg.ini the emulator saw '$logged'"; return; }
+  log_mark
+  velmoractl key menu click
+  logged=$(log_since | tr '\n' '|')
+  [ "$logged" = "$(write_lines 3 "$(packet 0x16 1 0 5)")" ] || { fail $name "without Cfg.ini the emulator saw '$logged'"; return; }
+  finish_check $name
+}
+
+check_control_length_64() {
+  local name=control-length-64 logged zeros
+  have_ctl $name || return
+  stop_camera
+  start_camera wide --xu "$default_guid,3,64" || { fail $name "no camera"; return; }
+  printf -v zeros '%0104d' 0
+  log_mark
+  velmoractl key menu click
+  logged=$(log_since | tr '\n' '|')
+  [ "$logged" = "$(write_lines 3 "$(packet 0x16 1 0 5)" 4000 "$zeros")" ] || { fail $name "a key sent '$logged'"; return; }
+  velmoractl read 0x100
+  [ "$ctl_out" = "register 0x00000100 = 0x0000BEEF (48879)" ] || { fail $name "read printed '$ctl_out' $ctl_err"; return; }
+  finish_check $name
+}
+
+# --- the window, following plug and unplug -----------------------------------------------------
+
+probe=$build/tests/e2e/velmora-window-probe
+# The last list the window probe printed, as "count|item|item...".
+probe_list() {
+  local line list= count=-1
+  local -a lines
+  mapfile -t lines < "$1"
+  for line in "${lines[@]}"; do
+    case "$line" in
+      "LIST "*) count=${line#LIST }; list= ;;
+      "ITEM "*) list+="|${line#ITEM }" ;;
+    esac
+  done
+  echo "$count$list"
+}
+probe_shows() { [ "$(probe_list "$1")" = "$2" ]; }
+
+# $1 check name, $2 what delivers the events (kernel or udevd)
+check_window_follows() {
+  local name=$1 file=$out/$1.txt one="1|$product    VID_ABCD&PID_EF01" status_reads
+  if [ ! -x "$probe" ]; then skip $name "velmora-window-probe is not built in $build"; return; fi
+  stop_camera
+  start_camera_unplugged "$name"
+  QT_QPA_PLATFORM=offscreen VELMORA_BACKEND=native "$probe" 300 > "$file" 2> "$out/$name.debug.txt" &
+  local probe_pid=$!
+  local result=
+  if ! wait_for 60 probe_shows "$file" 0; then
+    result="the window did not start with an empty list: $(probe_list "$file")"
+  else
+    log_mark
+    control plug
+    if ! wait_for 30 probe_shows "$file" "$one"; then
+      result="after plugging the list is '$(probe_list "$file")'"
+    else
+      # The window reads the 24 status registers of the new device after the refresh.
+      wait_for 20 status_reads_done
+      status_reads=$(log_since | grep -c "SET_CUR 268000000...01")
+      [ "$status_reads" -eq 24 ] || result="after plugging the window made $status_reads status reads, not 24"
+      control unplug
+      if ! wait_for 30 probe_shows "$file" 0; then
+        result+="after unplugging the list is '$(probe_list "$file")'"
+      else
+        control plug
+        wait_for 30 probe_shows "$file" "$one" || result+="after plugging again the list is '$(probe_list "$file")'"
+      fi
+    fi
+  fi
+  kill "$probe_pid" 2>/dev/null; wait "$probe_pid" 2>/dev/null
+  [ -z "$result" ] || { fail $name "$result"; return; }
+  finish_check $name
+}
+status_reads_done() { [ "$(log_since | grep -c 'SET_CUR 268000000...01')" -ge 24 ]; }
+
+start_camera_unplugged() {
+  camera_log=$out/usbcam-$1.log
+  rm -f "$fifo"
+  "$bin/velmora-usbcam" --log "$camera_log" --control "$fifo" --product "$product" --unplugged &
+  camera_pid=$!
+  wait_for 5 test -p "$fifo"
+  : >> "$camera_log"
+}
+
+start_udevd() {
+  local daemon
+  for daemon in /lib/systemd/systemd-udevd /usr/lib/systemd/systemd-udevd; do
+    [ -x "$daemon" ] && break
+  done
+  [ -x "$daemon" ] || return 1
+  "$daemon" --daemon || return 1
+  udevadm settle --timeout=30
+}
+
+# --- run --------------------------------------------------------------------------------------
+
+: > "$results"
+kernel_errors > /dev/null
+note "kernel $(uname -r), build $build"
+check_enumeration
+check_raw_round_trip
+check_list
+check_keys
+check_register_read
+check_status_reads
+check_string_round_trip
+check_stalled_write velmoractl-stalled-write 4 1 ""
+# UVC error code 2 (wrong state) reaches user space as EACCES: still the camera refusing, not a permission.
+check_stalled_write velmoractl-stalled-write-wrong-state 2 1 "permission"
+check_bad_checksum
+check_cfg_guid
+check_control_length_64
+check_window_follows window-kernel-uevents
+if start_udevd; then
+  check_window_follows window-systemd-udevd
+else
+  fail window-systemd-udevd "systemd-udevd cannot be started"
+fi
+stop_camera
+finish_check kernel-log-at-end > /dev/null || true
+echo END >> "$results"
