@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs velmoractl's start-up benchmark under Xvfb: `velmoractl --backend sim key menu`
 # against the window's start-up to first expose, alternating, and prints both medians.
-# Usage: bench/velmoractl/run.sh [BUILD_DIR]   (VELMORA_STARTUP_ROUNDS sets the launches of each; 20)
+# Usage: bench/velmoractl/run.sh [BUILD_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build-bench}

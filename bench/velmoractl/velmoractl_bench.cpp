@@ -106,23 +106,7 @@ void KeyMenuVersusWindowStartup(benchmark::State& state)
     std::fflush(stdout);
 }
 
-int Rounds()
-{
-    const char* rounds = std::getenv("VELMORA_STARTUP_ROUNDS");
-    const int value = rounds ? std::atoi(rounds) : 0;
-    return value > 0 ? value : 20;
-}
-
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    benchmark::RegisterBenchmark("KeyMenuVersusWindowStartup", KeyMenuVersusWindowStartup)
-        ->Iterations(Rounds())
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK(KeyMenuVersusWindowStartup)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_MAIN();
