@@ -14,6 +14,7 @@
 #include "tools/cli_report.h"
 #include "tools/cli_session.h"
 #include "tools/commands/command_table.h"
+#include "tools/platform_scope.h"
 
 namespace velmoractl {
 
@@ -77,6 +78,11 @@ int RunVelmoractl(const std::vector<std::string>& arguments)
         return report.Finish();
     }
 
+    const std::shared_ptr<void> platform = EnterPlatform(error);
+    if (!platform) {
+        report.Fail(Failure{ExitCode::Failed, CauseName(ExitCode::Failed), error, std::nullopt});
+        return report.Finish();
+    }
     Session session;
     if (auto failure = session.Open(options)) {
         report.Fail(std::move(*failure));

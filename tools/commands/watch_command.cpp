@@ -54,25 +54,25 @@ void RunWatch(CommandContext& context)
     const bool json = context.report.Json();
     context.report.SetCompact();
     int events = 0;
-    const velmora::Status status = source->Register(0, velmora::WatchedInterfaceClasses[0],
-                                                    [&](const velmora::DeviceChangeEvent& event) {
-                                                        if (event.kind == velmora::DeviceChangeKind::Other)
-                                                            return;
-                                                        ++events;
-                                                        PrintEvent(json, event);
-                                                    });
-    if (velmora::Failed(status)) {
-        context.report.Fail(RequestFailure("watching", "registering for device changes", status,
-                                           Channel::Other, context.session.PlatformName()));
-        return;
-    }
-    std::fprintf(stderr, "velmoractl: watching capture devices; stop with Ctrl+C\n");
-    std::fflush(stderr);
+    const auto sink = [&](const velmora::DeviceChangeEvent& event) {
+        if (event.kind == velmora::DeviceChangeKind::Other) return;
+        ++events;
+        PrintEvent(json, event);
+    };
+    const auto ready = [] {
+        std::fprintf(stderr, "velmoractl: watching capture devices; stop with Ctrl+C\n");
+        std::fflush(stderr);
+    };
+    velmora::Status status = velmora::StatusOk;
     std::string error;
-    if (!RunWatchLoop(
-            source->EventDescriptor(), [&] { source->DispatchPending(); }, error)) {
-        context.report.Fail(
-            Failure{ExitCode::Failed, CauseName(ExitCode::Failed), "watching: " + error, std::nullopt});
+    if (!WatchDeviceChanges(*source, velmora::WatchedInterfaceClasses[0], sink, ready, status, error)) {
+        if (velmora::Failed(status)) {
+            context.report.Fail(RequestFailure("watching", "registering for device changes", status,
+                                               Channel::Other, context.session.PlatformName()));
+        } else {
+            context.report.Fail(
+                Failure{ExitCode::Failed, CauseName(ExitCode::Failed), "watching: " + error, std::nullopt});
+        }
     }
     context.report.Set("events", events);
 }

@@ -1,13 +1,20 @@
-// Waits for device-change events until SIGINT or SIGTERM.
+// Follows device changes until SIGINT, SIGTERM or Ctrl+C.
 #pragma once
 
 #include <functional>
 #include <string>
 
+#include "platform/device_change.h"
+#include "platform/guid.h"
+#include "platform/status.h"
+
 namespace velmoractl {
 
-// Calls dispatch whenever descriptor turns readable (never for -1), until the process is asked
-// to stop. Returns false with error set when the wait itself fails.
-bool RunWatchLoop(int descriptor, const std::function<void()>& dispatch, std::string& error);
+// Registers source for interfaceClass, calls ready once registered, then hands every event to
+// sink until the process is asked to stop. On failure returns false with error set (and status,
+// when the registration itself failed).
+bool WatchDeviceChanges(velmora::DeviceChangeSource& source, const velmora::Guid& interfaceClass,
+                        const velmora::DeviceChangeSource::Sink& sink, const std::function<void()>& ready,
+                        velmora::Status& status, std::string& error);
 
 }  // namespace velmoractl

@@ -58,18 +58,27 @@ private:
 
 }  // namespace
 
-bool RunWatchLoop(int descriptor, const std::function<void()>& dispatch, std::string& error)
+bool WatchDeviceChanges(velmora::DeviceChangeSource& source, const velmora::Guid& interfaceClass,
+                        const velmora::DeviceChangeSource::Sink& sink, const std::function<void()>& ready,
+                        velmora::Status& status, std::string& error)
 {
     StopSignals signals;
     if (!signals.Ok()) {
         error = std::string("cannot catch SIGINT and SIGTERM: ") + std::strerror(errno);
         return false;
     }
+    status = source.Register(0, interfaceClass, sink);
+    if (velmora::Failed(status)) {
+        error = "registering for device changes failed";
+        return false;
+    }
+    ready();
+    const int descriptor = source.EventDescriptor();
     for (;;) {
         pollfd watched[2] = {{g_stopPipe[0], POLLIN, 0}, {descriptor, POLLIN, 0}};
         const nfds_t count = descriptor >= 0 ? 2 : 1;
-        const int ready = poll(watched, count, -1);
-        if (ready < 0) {
+        const int result = poll(watched, count, -1);
+        if (result < 0) {
             if (errno == EINTR) continue;
             error = std::string("waiting for device changes failed: ") + std::strerror(errno);
             return false;
@@ -79,7 +88,7 @@ bool RunWatchLoop(int descriptor, const std::function<void()>& dispatch, std::st
             error = "the device-change source closed";
             return false;
         }
-        if (count == 2 && watched[1].revents != 0) dispatch();
+        if (count == 2 && watched[1].revents != 0) source.DispatchPending();
     }
 }
 

@@ -52,7 +52,8 @@ void RunXuInfo(CommandContext& context)
     addressing.insert("propertySet", QString::fromStdString(setText));
     addressing.insert("propertySetSource", QString::fromStdString(setOrigin));
     context.report.Set("identity", addressing);
-    context.report.Line("identity from " + context.cfgFile.toStdString() + (cfgFound ? "" : " (not found: defaults)"));
+    context.report.Line("identity from " + context.cfgFile.toStdString() +
+                        (cfgFound ? "" : " (not found: defaults)"));
     context.report.Line("requests name node " + std::to_string(nodeId) + " and property set {" + setText +
                         "} (" + setOrigin + ")");
 
