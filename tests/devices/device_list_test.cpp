@@ -150,27 +150,4 @@ TEST(RefreshDeviceList, EmptiesTheListBeforeGivingAnyDeviceBack)
     EXPECT_EQ(devicesWhenEmptied, 2);
 }
 
-TEST(SelectedDeviceHandle, NoCurrentItemZeroOrNonNumberMeanNoDevice)
-{
-    EXPECT_EQ(velmora::SelectedDeviceHandle(nullptr), 0);
-    QComboBox list;
-    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 0);
-    list.addItem("zero", 0);
-    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 0);
-    list.addItem("no data");
-    list.setCurrentIndex(1);
-    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 0);
-    list.addItem("text", QString("camera"));
-    list.setCurrentIndex(2);
-    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 0);
-    list.addItem("number as text", QString("42"));
-    list.setCurrentIndex(3);
-    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 42);
-    list.addItem("handle", 7);
-    list.setCurrentIndex(4);
-    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 7);
-    list.setCurrentIndex(-1);
-    EXPECT_EQ(velmora::SelectedDeviceHandle(&list), 0);
-}
-
 }  // namespace

@@ -143,15 +143,6 @@ TEST(EnumerateCaptureDevices, SkipsDevicesWithoutPathStoreOrBindingAndGoesOn)
     EXPECT_EQ(path, *Camera("", 5).devicePath);
 }
 
-TEST(EnumerateCaptureDevices, TenDevicesFillEverySlot)
-{
-    auto backend = BackendWithCameras(10);
-    DeviceTable table;
-    EXPECT_EQ(velmora::EnumerateCaptureDevices(table, *backend), 10);
-    EXPECT_EQ(FilledSlots(table), 10);
-    EXPECT_EQ(backend->Live().devices, 10);
-}
-
 TEST(EnumerateCaptureDevices, TwelveDevicesStopAtTheTenthSlot)
 {
     auto sim = BackendWithCameras(12);

@@ -112,21 +112,4 @@ TEST_F(StartupTest, WithoutAUsableCameraNothingIsSentAndNoBoxAppears)
     }
 }
 
-TEST_F(StartupTest, RefreshFollowsThePluggedCamerasAndSelectsTheFirstAgain)
-{
-    Start(devices_test::BackendWithCameras(3));
-    List().setCurrentIndex(2);
-    backend->Cameras()[0]->SetPlugged(false);
-    EXPECT_EQ(window->RefreshDeviceList(), 2);
-    EXPECT_EQ(List().itemText(0), "Camera 2    VID_ABCD&PID_EF02");
-    EXPECT_EQ(List().currentIndex(), 0);
-    EXPECT_EQ(backend->Live().devices, 2);
-
-    for (const auto& camera : backend->Cameras()) camera->SetPlugged(false);
-    EXPECT_EQ(window->RefreshDeviceList(), 0);
-    EXPECT_EQ(List().count(), 0);
-    EXPECT_EQ(window->SelectedDevice(), nullptr);
-    EXPECT_EQ(backend->Live().Total(), 0);
-}
-
 }  // namespace
