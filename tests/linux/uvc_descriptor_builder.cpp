@@ -1,5 +1,6 @@
 #include "tests/linux/uvc_descriptor_builder.h"
 
+#include <algorithm>
 #include <array>
 
 namespace velmora::linux_test {
@@ -20,8 +21,10 @@ void Put32(Bytes& bytes, std::uint32_t value)
 // Prepends bLength to the rest of a descriptor.
 Bytes Descriptor(std::uint8_t type, const Bytes& body)
 {
-    Bytes bytes{static_cast<std::uint8_t>(body.size() + 2), type};
-    bytes.insert(bytes.end(), body.begin(), body.end());
+    Bytes bytes(body.size() + 2);
+    bytes[0] = static_cast<std::uint8_t>(bytes.size());
+    bytes[1] = type;
+    std::copy(body.begin(), body.end(), bytes.begin() + 2);
     return bytes;
 }
 
