@@ -15,7 +15,7 @@ for group in "$@"; do
     windows)
       packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64) ;;
     vm)
-      packages+=(qemu-system-x86 busybox-static cpio) ;;
+      packages+=(qemu-system-x86 busybox-static cpio udev xz-utils zstd) ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
   esac
 done
