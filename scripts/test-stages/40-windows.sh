@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# The Windows layer, cross-built with mingw-w64 for i686 and x86_64 (no Qt for Windows here: the
+# adapters, the packet protocol and transport, and their tests), warning-free; the x86_64 tests
+# then run under wine64 through ctest. Records "windows passed failed skipped" in GoogleTest cases.
+set -uo pipefail
+root=${VELMORA_ROOT:?}
+build=${VELMORA_BUILD_ROOT:?}
+stage=windows
+
+record() { echo "$stage $1 $2 $3" >> "${VELMORA_RESULTS:?}"; }
+elapsed() { echo "windows: $1 took $(( $(date +%s) - $2 )) s"; }
+
+start=$(date +%s)
+if ! timeout 900 bash "$root/scripts/deps.sh" windows; then
+  echo "windows: could not install the mingw-w64 and wine packages"; record 0 1 0; exit 1
+fi
+elapsed "installing" "$start"
+
+wine64=/usr/lib/wine/wine64
+[ -x "$wine64" ] || wine64=$(command -v wine64 || true)
+wineserver="$(dirname "$wine64")/wineserver"
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
+if [ -z "$wine64" ] || [ -z "$wineserver" ]; then
+  echo "windows: wine64 not found"; record 0 1 0; exit 1
+fi
+
+# What the cross-build covers: the backends (the Windows adapters, the simulated cameras), the
+# extension-unit transport and packet protocol, the identity, and these GoogleTest executables.
+# Folders for Linux or Qt alone stay out.
+libraries=(velmora_backend velmora_windows velmora_xu velmora_identity)
+tests=(velmora_windows_tests velmora_win_decoder_tests velmora_packet_tests velmora_xu_tests)
+
+# Configure and build one architecture; any warning from our own sources fails the stage.
+cross_build() {
+  local arch=$1; shift
+  local dir="$build/mingw-$arch" t0
+  t0=$(date +%s)
+  if ! timeout 600 cmake -S "$root" -B "$dir" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
+      -DVELMORA_WITH_QT=OFF -DVELMORA_BENCH=OFF "$@" > "$dir.configure.log" 2>&1; then
+    tail -40 "$dir.configure.log"; return 1
+  fi
+  if ! timeout 1800 cmake --build "$dir" --target "${libraries[@]}" "${tests[@]}" -- -j2 > "$dir.build.log" 2>&1; then
+    grep -E 'error|warning' "$dir.build.log" | head -40; tail -20 "$dir.build.log"; return 1
+  fi
+  if grep -E "^$root/[^:]+:[0-9]+:[0-9]+: warning" "$dir.build.log" | head -20 | grep .; then
+    echo "windows: $arch build has warnings"; return 1
+  fi
+  elapsed "$arch cross-build" "$t0"
+}
+
+cross_build i686 || { record 0 1 0; exit 1; }
+cross_build x86_64 -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" || { record 0 1 0; exit 1; }
+
+# wine, headless: a scratch prefix, no display, no .NET or Gecko installers. A persistent server
+# and one program started first, so that no helper inherits the pipes of the test runs.
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+mkdir -p "$WINEPREFIX"
+t0=$(date +%s)
+stop_wine() { timeout 60 "$wineserver" -k > /dev/null 2>&1 || true; }
+trap stop_wine EXIT
+timeout 60 "$wineserver" -p < /dev/null > /dev/null 2>&1
+if ! timeout 300 "$wine64" cmd /c exit < /dev/null > "$build/wineprefix.log" 2>&1; then
+  tail -20 "$build/wineprefix.log"; record 0 1 0; exit 1
+fi
+elapsed "wine prefix" "$t0"
+
+t0=$(date +%s)
+log="$build/mingw-x86_64.ctest.log"
+only="^($(IFS='|'; echo "${tests[*]}"))\$"
+(cd "$build/mingw-x86_64" && timeout 900 ctest -V -j2 --timeout 300 -R "$only") < /dev/null > "$log" 2>&1
+code=$?
+elapsed "tests under wine" "$t0"
+
+# ctest's line and GoogleTest's closing lines of each executable ("3: [  PASSED  ] 16 tests.").
+grep -E 'Test +#[0-9]+: ' "$log"
+grep -E '^[0-9]+: \[  (PASSED |FAILED |SKIPPED) \] [0-9]+ tests?' "$log"
+grep -E '^[0-9]+: \[  FAILED  \] [A-Za-z_]' "$log" | head -40
+sum() { grep -E "^[0-9]+: \[  $1 \] [0-9]+ tests?" "$log" | sed -E 's/.*\] ([0-9]+) test.*/\1/' | awk '{s += $1} END {print s + 0}'; }
+passed=$(sum "PASSED ")
+failed=$(sum "FAILED ")
+skipped=$(sum "SKIPPED")
+
+summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
+if [ -z "$summary" ]; then
+  tail -20 "$log"; record "$passed" $((failed + 1)) "$skipped"; exit 1
+fi
+echo "$summary"
+# An executable that failed without GoogleTest's summary (a crash, a time-out) counts once.
+ctest_failed=$(sed -E 's/.* ([0-9]+) tests failed out of.*/\1/' <<<"$summary")
+reporting=$(grep -cE '^[0-9]+: \[  FAILED  \] [0-9]+ tests?, listed below' "$log" || true)
+[ "$ctest_failed" -gt "$reporting" ] && failed=$((failed + ctest_failed - reporting))
+[ "$code" -ne 0 ] && [ "$failed" -eq 0 ] && failed=1
+echo "windows: $passed passed, $failed failed, $skipped skipped (GoogleTest cases under wine64)"
+record "$passed" "$failed" "$skipped"
+[ "$failed" -eq 0 ]
