@@ -13,7 +13,8 @@ for group in "$@"; do
     demo)
       packages+=(xvfb xauth x11-apps xdotool imagemagick fonts-wqy-microhei) ;;
     windows)
-      packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64) ;;
+      # GoogleTest for the cross tree is built from libgtest-dev's source; 32-bit wine is left out.
+      packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 libgtest-dev) ;;
     vm)
       packages+=(qemu-system-x86 busybox-static cpio udev xz-utils zstd) ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
