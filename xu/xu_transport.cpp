@@ -24,25 +24,28 @@ KsNodeRequest NodeRequest(std::uint32_t selector, std::uint32_t flags)
     return request;
 }
 
-// QueryInterface for IKsControl; a success without an interface counts as E_NOINTERFACE.
-Status OpenKsControl(CaptureDevice& device, std::unique_ptr<KsControl>& control)
+// QueryInterface through one of the device's queries; a success without an interface counts as
+// E_NOINTERFACE. out is empty unless the result is a success.
+template <typename Interface>
+Status Obtain(CaptureDevice& device, Status (CaptureDevice::*query)(std::unique_ptr<Interface>&),
+              std::unique_ptr<Interface>& out)
 {
-    const Status status = device.QueryKsControl(control);
+    const Status status = (device.*query)(out);
     if (Failed(status)) {
-        control.reset();
+        out.reset();
         return status;
     }
-    return control ? StatusOk : StatusNoInterface;
+    return out ? status : StatusNoInterface;
+}
+
+Status OpenKsControl(CaptureDevice& device, std::unique_ptr<KsControl>& control)
+{
+    return Obtain(device, &CaptureDevice::QueryKsControl, control);
 }
 
 Status OpenCameraControl(CaptureDevice& device, std::unique_ptr<CameraControl>& control)
 {
-    const Status status = device.QueryCameraControl(control);
-    if (Failed(status)) {
-        control.reset();
-        return status;
-    }
-    return control ? StatusOk : StatusNoInterface;
+    return Obtain(device, &CaptureDevice::QueryCameraControl, control);
 }
 
 // The size query: GET flags, no data. Answers the raw status and BytesReturned.

@@ -189,6 +189,37 @@ TEST_F(XuTransport, DeviceWithoutKsControlPassesTheQueryStatusOn)
     EXPECT_TRUE(Requests().empty());
 }
 
+TEST_F(XuTransport, SizeAboveWhatUvcCanHoldIsRefusedBeforeAnyAllocation)
+{
+    Use(CameraWithControlSize(MaxXuControlSize));
+    EXPECT_EQ(SetXuControl(device.get(), 10, kMenuKey.data(), 12), StatusOk);
+    camera->Config().controlSize = MaxXuControlSize + 1;
+    camera->ClearRequests();
+    EXPECT_EQ(SetXuControl(device.get(), 10, kMenuKey.data(), 12), StatusInvalidArg);
+    EXPECT_EQ(Kinds(), (Lines{"LEN"}));
+}
+
+// A device whose query succeeds without handing out an interface.
+class NoInterfaceDevice : public CaptureDevice {
+public:
+    Status QueryKsControl(std::unique_ptr<KsControl>&) override { return StatusOk; }
+    Status QueryCameraControl(std::unique_ptr<CameraControl>&) override { return StatusFalse; }
+};
+
+TEST(XuTransportPorts, SuccessWithoutAnInterfaceIsNoInterface)
+{
+    NoInterfaceDevice device;
+    std::array<std::uint8_t, 12> buffer{};
+    std::uint32_t size = 0;
+    std::int16_t value = 0, minimum = 0, maximum = 0, step = 0;
+    EXPECT_EQ(SetXuControl(&device, 10, kMenuKey.data(), 12), StatusNoInterface);
+    EXPECT_EQ(GetXuControl(&device, 10, buffer.data(), 12), StatusNoInterface);
+    EXPECT_EQ(GetXuControlDirect(&device, 10, buffer.data(), 12), StatusNoInterface);
+    EXPECT_EQ(GetXuControlSize(&device, 10, size), StatusNoInterface);
+    EXPECT_EQ(GetCameraZoom(&device, value, minimum, maximum, step), StatusNoInterface);
+    EXPECT_EQ(SetCameraRoll(&device, 0), StatusNoInterface);
+}
+
 TEST_F(XuTransport, GetXuControlSizeWantsMoreDataFromTheSizeQuery)
 {
     Use(CameraWithControlSize(64));
