@@ -6,9 +6,9 @@
 namespace velmoractl_test {
 namespace {
 
-class DevicesTest : public VelmoractlTest {};
+class CtlDevicesTest : public VelmoractlTest {};
 
-TEST_F(DevicesTest, ListWithoutDevicesSaysSoAndSucceeds)
+TEST_F(CtlDevicesTest, ListWithoutDevicesSaysSoAndSucceeds)
 {
     const CtlResult result = Run("", {"list"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -16,7 +16,7 @@ TEST_F(DevicesTest, ListWithoutDevicesSaysSoAndSucceeds)
     EXPECT_TRUE(Run("", {"--json", "list"}).Json()["devices"].toArray().isEmpty());
 }
 
-TEST_F(DevicesTest, ListShowsOneCameraWithTheWindowsLabel)
+TEST_F(CtlDevicesTest, ListShowsOneCameraWithTheWindowsLabel)
 {
     const CtlResult result =
         Run("[camera]\nname = USB Camera\npath = \\\\?\\usb#vid_abcd&pid_ef01&mi_00#6&1&0&0000#{x}\\global\n",
@@ -25,7 +25,7 @@ TEST_F(DevicesTest, ListShowsOneCameraWithTheWindowsLabel)
     EXPECT_EQ(result.out, "0  USB Camera    VID_ABCD&PID_EF01\n");
 }
 
-TEST_F(DevicesTest, ListOfTwelveCamerasShowsTheTenTheTableHolds)
+TEST_F(CtlDevicesTest, ListOfTwelveCamerasShowsTheTenTheTableHolds)
 {
     std::string config;
     for (int i = 1; i <= 12; ++i) config += "[camera]\nname = Camera " + std::to_string(i) + "\n";
@@ -42,7 +42,7 @@ TEST_F(DevicesTest, ListOfTwelveCamerasShowsTheTenTheTableHolds)
     }
 }
 
-TEST_F(DevicesTest, IndexesCountListedDevicesOnly)
+TEST_F(CtlDevicesTest, IndexesCountListedDevicesOnly)
 {
     // The second camera does not bind: the window skips it, and so does the index.
     const std::string config = Camera() + Camera("fail_bind = true") + Camera();
@@ -53,7 +53,7 @@ TEST_F(DevicesTest, IndexesCountListedDevicesOnly)
               "USB Camera    VID_ABCD&PID_EF03");
 }
 
-TEST_F(DevicesTest, DeviceIsChosenByIndexOrByPathOrNode)
+TEST_F(CtlDevicesTest, DeviceIsChosenByIndexOrByPathOrNode)
 {
     const std::string config =
         "[camera]\nname = First\npath = usb#vid_1111&pid_0001#/dev/video1\n"
@@ -67,7 +67,7 @@ TEST_F(DevicesTest, DeviceIsChosenByIndexOrByPathOrNode)
     EXPECT_EQ(Run(config, {"--json", "zoom"}).Json()["device"].toInt(), 0);
 }
 
-TEST_F(DevicesTest, AnAmbiguousPathIsABadArgument)
+TEST_F(CtlDevicesTest, AnAmbiguousPathIsABadArgument)
 {
     const CtlResult result = Run(Camera() + Camera(), {"--device", "usb", "zoom"});
     EXPECT_EQ(result.exitCode, 2);
@@ -75,7 +75,7 @@ TEST_F(DevicesTest, AnAmbiguousPathIsABadArgument)
     EXPECT_NE(result.err.find("more than one device"), std::string::npos) << result.err;
 }
 
-TEST_F(DevicesTest, AnUnknownBackendIsABadArgument)
+TEST_F(CtlDevicesTest, AnUnknownBackendIsABadArgument)
 {
     const CtlResult result = RunBare({"--backend", "vhs", "list"});
     EXPECT_EQ(result.exitCode, 2);

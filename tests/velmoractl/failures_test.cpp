@@ -4,7 +4,7 @@
 namespace velmoractl_test {
 namespace {
 
-class FailureTest : public VelmoractlTest {
+class CtlFailureTest : public VelmoractlTest {
 protected:
     // Runs, and checks the exit status and the one error line, which names the device.
     std::string ExpectFailure(const std::string& config, const QStringList& arguments, int exitCode,
@@ -26,7 +26,7 @@ protected:
     }
 };
 
-TEST_F(FailureTest, NoDevice)
+TEST_F(CtlFailureTest, NoDevice)
 {
     ExpectFailure("", {"key", "menu"}, 3, "no capture device found");
     ExpectFailure(Camera(), {"--device", "4", "read", "1"}, 3, "no device 4: 1 capture device(s) listed");
@@ -34,7 +34,7 @@ TEST_F(FailureTest, NoDevice)
                   "no capture device matches --device /dev/video7");
 }
 
-TEST_F(FailureTest, EnumerationThatCannotStartIsNamed)
+TEST_F(CtlFailureTest, EnumerationThatCannotStartIsNamed)
 {
     ExpectFailure("[sim]\nfail_enumerator = true\n" + Camera(), {"zoom"}, 3,
                   "the system device enumerator cannot be created");
@@ -43,7 +43,7 @@ TEST_F(FailureTest, EnumerationThatCannotStartIsNamed)
     EXPECT_NE(list.err.find("cannot be enumerated (E_FAIL)"), std::string::npos) << list.err;
 }
 
-TEST_F(FailureTest, UnsupportedInterfaceOrUnit)
+TEST_F(CtlFailureTest, UnsupportedInterfaceOrUnit)
 {
     const std::string line =
         ExpectFailure(Camera("fail_ks_query = true"), {"key", "menu"}, 6, "does not support");
@@ -58,7 +58,7 @@ TEST_F(FailureTest, UnsupportedInterfaceOrUnit)
     ExpectFailure(Camera("fail_camera_control = true"), {"zoom"}, 6, "reading the zoom");
 }
 
-TEST_F(FailureTest, SizeQueryWithoutAnswer)
+TEST_F(CtlFailureTest, SizeQueryWithoutAnswer)
 {
     ExpectFailure(
         Camera("size_query = ok"), {"write", "1", "2"}, 7,
@@ -68,7 +68,7 @@ TEST_F(FailureTest, SizeQueryWithoutAnswer)
                   "(it answered HRESULT_FROM_WIN32(ERROR_MORE_DATA) with size 0; the transfer E_INVALIDARG)");
 }
 
-TEST_F(FailureTest, ChecksumMismatch)
+TEST_F(CtlFailureTest, ChecksumMismatch)
 {
     ExpectFailure(Camera("corrupt_checksum = true"), {"read", "0x178"}, 8, "failed its checksum (S_FALSE)");
     const std::string line =
@@ -80,12 +80,12 @@ TEST_F(FailureTest, ChecksumMismatch)
         << result.out;
 }
 
-TEST_F(FailureTest, ARequestThatFailsForAnotherReason)
+TEST_F(CtlFailureTest, ARequestThatFailsForAnotherReason)
 {
     ExpectFailure(Camera("fail_piece = 1"), {"write", "1", "2"}, 1, "the request failed");
 }
 
-TEST_F(FailureTest, BadArguments)
+TEST_F(CtlFailureTest, BadArguments)
 {
     const std::string config = Camera();
     ExpectFailure(config, {"frobnicate"}, 2, "unknown command 'frobnicate'");
@@ -103,7 +103,7 @@ TEST_F(FailureTest, BadArguments)
     ExpectFailure(config, {"write-string", ""}, 2, "non-empty TEXT");
 }
 
-TEST_F(FailureTest, ABrokenSimulatorConfigurationIsABadArgument)
+TEST_F(CtlFailureTest, ABrokenSimulatorConfigurationIsABadArgument)
 {
     ExpectFailure("[camera]\nshutter = fast\n", {"list"}, 2, "line 2");
 }

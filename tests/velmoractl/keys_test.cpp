@@ -29,9 +29,9 @@ constexpr KeyCase kKeys[] = {
     {"lock3", "lock3Button", 0x12, 0x16},
 };
 
-class KeyTest : public VelmoractlTest {};
+class CtlKeyTest : public VelmoractlTest {};
 
-TEST_F(KeyTest, MenuClickPutsTheMenuPacketOnTheTrace)
+TEST_F(CtlKeyTest, MenuClickPutsTheMenuPacketOnTheTrace)
 {
     const CtlResult result = RunBare({"--backend", "sim", "--trace", "key", "menu"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -39,7 +39,7 @@ TEST_F(KeyTest, MenuClickPutsTheMenuPacketOnTheTrace)
     EXPECT_EQ(result.TracedWrites(), (std::vector<std::string>{"26 16 00 00 00 01 00 00 00 00 05 BD"}));
 }
 
-TEST_F(KeyTest, EveryKeyClickSendsItsPressCodeThenItsReleaseCodeOrNothing)
+TEST_F(CtlKeyTest, EveryKeyClickSendsItsPressCodeThenItsReleaseCodeOrNothing)
 {
     const std::string config = Camera();
     for (const KeyCase& key : kKeys) {
@@ -54,7 +54,7 @@ TEST_F(KeyTest, EveryKeyClickSendsItsPressCodeThenItsReleaseCodeOrNothing)
     }
 }
 
-TEST_F(KeyTest, PressAndReleaseGoOutSeparately)
+TEST_F(CtlKeyTest, PressAndReleaseGoOutSeparately)
 {
     const std::string config = Camera();
     CtlResult press = Run(config, {"--trace", "key", "zoom-in", "press"});
@@ -73,7 +73,7 @@ TEST_F(KeyTest, PressAndReleaseGoOutSeparately)
     EXPECT_NE(silent.out.find("sends nothing"), std::string::npos) << silent.out;
 }
 
-TEST_F(KeyTest, ButtonObjectNamesWorkInAnyCase)
+TEST_F(CtlKeyTest, ButtonObjectNamesWorkInAnyCase)
 {
     const std::string config = Camera();
     const CtlResult exact = Run(config, {"--trace", "key", "lock1Button", "press"});
@@ -82,7 +82,7 @@ TEST_F(KeyTest, ButtonObjectNamesWorkInAnyCase)
     EXPECT_EQ(lower.TracedWrites(), std::vector<std::string>{KeyPacket(0x05)});
 }
 
-TEST_F(KeyTest, ThePacketReachesTheSimulatedCamera)
+TEST_F(CtlKeyTest, ThePacketReachesTheSimulatedCamera)
 {
     const std::string trace = m_folder.filePath("camera.trace").toStdString();
     const CtlResult result = Run("[sim]\ntrace = " + trace + "\n" + Camera(), {"key", "lock2"});
@@ -97,7 +97,7 @@ TEST_F(KeyTest, ThePacketReachesTheSimulatedCamera)
     EXPECT_LT(press, release);
 }
 
-TEST_F(KeyTest, JsonNamesTheKeyAndEachEvent)
+TEST_F(CtlKeyTest, JsonNamesTheKeyAndEachEvent)
 {
     const CtlResult result = Run(Camera(), {"--json", "key", "awb"});
     EXPECT_EQ(result.exitCode, 0);
@@ -111,7 +111,7 @@ TEST_F(KeyTest, JsonNamesTheKeyAndEachEvent)
     EXPECT_FALSE(events[1].toObject()["sent"].toBool());
 }
 
-TEST_F(KeyTest, AFailedPressStillSendsTheReleaseAsTheWindowDoes)
+TEST_F(CtlKeyTest, AFailedPressStillSendsTheReleaseAsTheWindowDoes)
 {
     // The first data request fails; the release is the second and goes through.
     const CtlResult result = Run(Camera("fail_piece = 1"), {"--trace", "key", "focus-in"});

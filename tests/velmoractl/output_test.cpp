@@ -4,9 +4,9 @@
 namespace velmoractl_test {
 namespace {
 
-class OutputTest : public VelmoractlTest {};
+class CtlOutputTest : public VelmoractlTest {};
 
-TEST_F(OutputTest, HelpListsEveryCommandAndExitStatus)
+TEST_F(CtlOutputTest, HelpListsEveryCommandAndExitStatus)
 {
     const CtlResult result = RunBare({"--help"});
     EXPECT_EQ(result.exitCode, 0);
@@ -18,7 +18,7 @@ TEST_F(OutputTest, HelpListsEveryCommandAndExitStatus)
     EXPECT_TRUE(result.err.empty());
 }
 
-TEST_F(OutputTest, CommandHelpHasExamplesAndNeedsNoDevice)
+TEST_F(CtlOutputTest, CommandHelpHasExamplesAndNeedsNoDevice)
 {
     for (const QStringList& arguments : {QStringList{"key", "--help"}, QStringList{"help", "key"}}) {
         const CtlResult result = Run("", arguments);
@@ -31,7 +31,7 @@ TEST_F(OutputTest, CommandHelpHasExamplesAndNeedsNoDevice)
     EXPECT_NE(Run("", {"read", "--help"}).out.find("velmoractl read 0x178 --param 1"), std::string::npos);
 }
 
-TEST_F(OutputTest, EveryCommandPrintsOneJsonDocument)
+TEST_F(CtlOutputTest, EveryCommandPrintsOneJsonDocument)
 {
     const std::string config = Camera("string = hi");
     const QList<QStringList> commands = {
@@ -50,7 +50,7 @@ TEST_F(OutputTest, EveryCommandPrintsOneJsonDocument)
     }
 }
 
-TEST_F(OutputTest, OptionsMayFollowTheCommand)
+TEST_F(CtlOutputTest, OptionsMayFollowTheCommand)
 {
     const CtlResult result = Run(Camera(), {"key", "menu", "--json", "--trace"});
     EXPECT_EQ(result.exitCode, 0);

@@ -6,9 +6,9 @@
 namespace velmoractl_test {
 namespace {
 
-class RegisterTest : public VelmoractlTest {};
+class CtlRegisterTest : public VelmoractlTest {};
 
-TEST_F(RegisterTest, ReadAnswersTheRegisterInDecimalAndHexadecimal)
+TEST_F(CtlRegisterTest, ReadAnswersTheRegisterInDecimalAndHexadecimal)
 {
     const CtlResult result = Run(Camera("register = 0x1234 0xCAFEBABE"), {"--trace", "read", "0x1234"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -18,7 +18,7 @@ TEST_F(RegisterTest, ReadAnswersTheRegisterInDecimalAndHexadecimal)
     EXPECT_EQ(result.TraceLines("GET").size(), 1u);
 }
 
-TEST_F(RegisterTest, WideAddressParamAndDataGoOutTruncatedWithAWarning)
+TEST_F(CtlRegisterTest, WideAddressParamAndDataGoOutTruncatedWithAWarning)
 {
     const CtlResult result = Run(Camera(), {"--trace", "write", "0x100000001", "0x1FFFFFFFE", "--param",
                                             "0x101", "--command", "0x80"});
@@ -32,7 +32,7 @@ TEST_F(RegisterTest, WideAddressParamAndDataGoOutTruncatedWithAWarning)
     EXPECT_NE(messages[2].find("data"), std::string::npos);
 }
 
-TEST_F(RegisterTest, ReadCommandsKeepOrGainTheReadBit)
+TEST_F(CtlRegisterTest, ReadCommandsKeepOrGainTheReadBit)
 {
     const CtlResult high = Run(Camera(), {"--trace", "read", "376", "--param", "1", "--command", "0x80"});
     EXPECT_EQ(high.TracedWrites(), std::vector<std::string>{"26 80 00 00 01 78 01 00 00 00 00 DF"});
@@ -40,7 +40,7 @@ TEST_F(RegisterTest, ReadCommandsKeepOrGainTheReadBit)
     EXPECT_EQ(text.TracedWrites(), std::vector<std::string>{"26 A0 00 00 00 E4 00 00 00 00 00 55"});
 }
 
-TEST_F(RegisterTest, AddressAtTheTopOf64BitsIsAcceptedAndOneMoreIsNot)
+TEST_F(CtlRegisterTest, AddressAtTheTopOf64BitsIsAcceptedAndOneMoreIsNot)
 {
     const CtlResult top = Run(Camera(), {"read", "0xFFFFFFFFFFFFFFFF"});
     EXPECT_EQ(top.exitCode, 0) << top.err;
@@ -49,7 +49,7 @@ TEST_F(RegisterTest, AddressAtTheTopOf64BitsIsAcceptedAndOneMoreIsNot)
     EXPECT_NE(over.err.find("out of range"), std::string::npos) << over.err;
 }
 
-TEST_F(RegisterTest, WriteStringSendsStartCharactersAndEnd)
+TEST_F(CtlRegisterTest, WriteStringSendsStartCharactersAndEnd)
 {
     const CtlResult result = Run(Camera(), {"--trace", "write-string", "AB"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -61,7 +61,7 @@ TEST_F(RegisterTest, WriteStringSendsStartCharactersAndEnd)
                                      }));
 }
 
-TEST_F(RegisterTest, WriteStringWarnsAboutCharactersBeyondLatin1)
+TEST_F(CtlRegisterTest, WriteStringWarnsAboutCharactersBeyondLatin1)
 {
     const CtlResult result = Run(Camera(), {"--trace", "write-string", "é直"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -73,7 +73,7 @@ TEST_F(RegisterTest, WriteStringWarnsAboutCharactersBeyondLatin1)
     EXPECT_NE(result.MessageLines()[0].find("warning"), std::string::npos);
 }
 
-TEST_F(RegisterTest, ReadStringPrintsTheCamerasText)
+TEST_F(CtlRegisterTest, ReadStringPrintsTheCamerasText)
 {
     const CtlResult result = Run(Camera("string = Studio A"), {"--json", "read-string"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -84,7 +84,7 @@ TEST_F(RegisterTest, ReadStringPrintsTheCamerasText)
     EXPECT_EQ(empty.out, "\n");
 }
 
-TEST_F(RegisterTest, AnAbsurdStringLengthIsRefusedWithItsCause)
+TEST_F(CtlRegisterTest, AnAbsurdStringLengthIsRefusedWithItsCause)
 {
     const CtlResult result = Run(Camera("string_length = 0xFFFFFFFF"), {"--trace", "read-string"});
     EXPECT_NE(result.exitCode, 0);
@@ -93,7 +93,7 @@ TEST_F(RegisterTest, AnAbsurdStringLengthIsRefusedWithItsCause)
     EXPECT_NE(result.MessageLines()[0].find("length above 4096"), std::string::npos) << result.err;
 }
 
-TEST_F(RegisterTest, StatusListsTheTwentyFourRegistersWithTheirValues)
+TEST_F(CtlRegisterTest, StatusListsTheTwentyFourRegistersWithTheirValues)
 {
     const CtlResult result =
         Run(Camera("status = 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 0xFFFFFFFF"),
@@ -114,7 +114,7 @@ TEST_F(RegisterTest, StatusListsTheTwentyFourRegistersWithTheirValues)
     EXPECT_NE(text.out.find("0x0000018F (399) = 0x00000000 (0)"), std::string::npos) << text.out;
 }
 
-TEST_F(RegisterTest, ZoomShowsValueAndRange)
+TEST_F(CtlRegisterTest, ZoomShowsValueAndRange)
 {
     const CtlResult result = Run(Camera("zoom = 150 100 400 10"), {"zoom"});
     EXPECT_EQ(result.exitCode, 0) << result.err;

@@ -10,7 +10,7 @@ namespace {
 
 constexpr char kOtherUnit[] = "xu_guid = {0F3A6C27-1D2B-4E5F-9A8B-7C6D5E4F3A2B}\nxu_node = 4";
 
-class XuInfoTest : public VelmoractlTest {
+class CtlXuInfoTest : public VelmoractlTest {
 protected:
     void WriteCfgIni(const std::string& text)
     {
@@ -19,7 +19,7 @@ protected:
     }
 };
 
-TEST_F(XuInfoTest, DefaultIdentityReachesTheDefaultUnit)
+TEST_F(CtlXuInfoTest, DefaultIdentityReachesTheDefaultUnit)
 {
     const CtlResult result = Run(Camera(), {"xu-info"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -31,7 +31,7 @@ TEST_F(XuInfoTest, DefaultIdentityReachesTheDefaultUnit)
     EXPECT_NE(result.out.find("(not found: defaults)"), std::string::npos);
 }
 
-TEST_F(XuInfoTest, AnotherUnitIsListedButNotReachedUntilCfgIniNamesIt)
+TEST_F(CtlXuInfoTest, AnotherUnitIsListedButNotReachedUntilCfgIniNamesIt)
 {
     const CtlResult before = Run(Camera(kOtherUnit), {"--json", "xu-info"});
     EXPECT_EQ(before.exitCode, 0);
@@ -51,7 +51,7 @@ TEST_F(XuInfoTest, AnotherUnitIsListedButNotReachedUntilCfgIniNamesIt)
     EXPECT_TRUE(json["identity"].toObject()["cfgFileFound"].toBool());
 }
 
-TEST_F(XuInfoTest, RequestsFollowCfgIni)
+TEST_F(CtlXuInfoTest, RequestsFollowCfgIni)
 {
     WriteCfgIni("[UvcExten]\nExId=4\nGuid={0F3A6C27-1D2B-4E5F-9A8B-7C6D5E4F3A2B}\n");
     const CtlResult result = Run(Camera(kOtherUnit), {"--trace", "key", "menu"});
