@@ -38,11 +38,6 @@ protected:
     QTemporaryDir m_folder;
 };
 
-TEST_F(CfgFile, PathIsTheFolderFollowedByCfgIni)
-{
-    EXPECT_EQ(CfgFilePath("/work/dir/CfgFile"), "/work/dir/CfgFile/Cfg.ini");
-}
-
 TEST_F(CfgFile, MissingFileOrFolderChangesNothingAndCreatesNothing)
 {
     const QString missingFolder = m_folder.path() + "/CfgFile";

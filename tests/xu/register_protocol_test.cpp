@@ -192,16 +192,6 @@ TEST_F(RegisterProtocol, ReadStringEndsAtAZeroByteButReadsEveryCharacter)
     EXPECT_EQ(camera->Firmware().Transactions().size(), 6u);
 }
 
-TEST_F(RegisterProtocol, ReadStringPassesUtf8Through)
-{
-    sim::SimCameraConfig config;
-    config.firmware.text = "caf\xC3\xA9";
-    Use(config);
-    std::string text;
-    EXPECT_EQ(ReadRegisterString(device.get(), text), StatusOk);
-    EXPECT_EQ(text, "caf\xC3\xA9");
-}
-
 TEST_F(RegisterProtocol, FailingReadInTheMiddleLeavesTheTextEmpty)
 {
     sim::SimCameraConfig config;
