@@ -29,7 +29,7 @@ SimCamera::SimCamera(SimCameraConfig config, std::shared_ptr<SimTraceFile> trace
 Status SimCamera::QueryKsControl()
 {
     ++m_ksControlQueries;
-    return m_config.failKsQuery ? StatusNoInterface : StatusOk;
+    return m_config.failKsQuery ? m_config.ksQueryFailure : StatusOk;
 }
 
 Status SimCamera::QueryCameraControl()
@@ -57,7 +57,7 @@ Status SimCamera::KsProperty(const KsNodeRequest& request, void* data, std::uint
 Status SimCamera::Answer(const KsNodeRequest& request, void* data, std::uint32_t dataLength,
                          std::uint32_t& bytesReturned)
 {
-    if (!m_plugged) return StatusDeviceNotConnected;
+    if (!m_plugged || m_config.vanished) return StatusDeviceNotConnected;
     if (request.set != m_config.xuPropertySet || request.nodeId != m_config.xuNode ||
         request.id != RegisterSelector) {
         return StatusNotFound;
@@ -153,7 +153,7 @@ SimCameraAxis* SimCamera::Axis(CameraProperty property)
 
 Status SimCamera::CameraGet(CameraProperty property, std::int32_t& value, std::int32_t& flags)
 {
-    if (!m_plugged) return StatusDeviceNotConnected;
+    if (!m_plugged || m_config.vanished) return StatusDeviceNotConnected;
     const SimCameraAxis* axis = Axis(property);
     if (!axis) return StatusNotFound;
     value = axis->value;
@@ -163,7 +163,7 @@ Status SimCamera::CameraGet(CameraProperty property, std::int32_t& value, std::i
 
 Status SimCamera::CameraGetRange(CameraProperty property, CameraRange& range)
 {
-    if (!m_plugged) return StatusDeviceNotConnected;
+    if (!m_plugged || m_config.vanished) return StatusDeviceNotConnected;
     const SimCameraAxis* axis = Axis(property);
     if (!axis) return StatusNotFound;
     const SimCameraAxis& initial = property == CameraProperty::Zoom ? m_config.zoom : m_config.roll;
@@ -173,7 +173,7 @@ Status SimCamera::CameraGetRange(CameraProperty property, CameraRange& range)
 
 Status SimCamera::CameraSet(CameraProperty property, std::int32_t value, std::int32_t /*flags*/)
 {
-    if (!m_plugged) return StatusDeviceNotConnected;
+    if (!m_plugged || m_config.vanished) return StatusDeviceNotConnected;
     SimCameraAxis* axis = Axis(property);
     if (!axis) return StatusNotFound;
     if (value < axis->minimum || value > axis->maximum) return StatusInvalidArg;

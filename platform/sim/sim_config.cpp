@@ -97,6 +97,7 @@ std::string ApplyCameraKey(SimCameraConfig& camera, const std::string& key, cons
         {"fail_ks_query", &SimCameraConfig::failKsQuery},
         {"fail_alloc", &SimCameraConfig::failAlloc},
         {"fail_camera_control", &SimCameraConfig::failCameraControl},
+        {"vanished", &SimCameraConfig::vanished},
     };
     for (const auto& toggle : toggles) {
         if (key != toggle.key) continue;
@@ -164,6 +165,12 @@ std::string ApplyCameraKey(SimCameraConfig& camera, const std::string& key, cons
         } else {
             return "expected more_data, ok or zero for size_query";
         }
+    } else if (key == "ks_query_status") {
+        const auto status = ParseUnsigned32(value);
+        if (!status || !Failed(StatusFromBits(*status)))
+            return "expected a failure status for ks_query_status";
+        camera.failKsQuery = true;
+        camera.ksQueryFailure = StatusFromBits(*status);
     } else if (key == "fail_piece") {
         const auto piece = ParseUnsigned32(value);
         if (!piece) return "expected a request number for fail_piece";

@@ -8,6 +8,7 @@
 
 #include "platform/guid.h"
 #include "platform/sim/register_firmware.h"
+#include "platform/status.h"
 
 namespace velmora::sim {
 
@@ -42,7 +43,9 @@ struct SimCameraConfig {
     SimCameraAxis roll{0, -180, 180, 1};
 
     // Extension-unit and camera-control faults.
-    bool failKsQuery = false;  // QueryKsControl fails
+    bool failKsQuery = false;                   // QueryKsControl fails
+    Status ksQueryFailure = StatusNoInterface;  // what it then answers
+    bool vanished = false;  // listed, but every request answers ERROR_DEVICE_NOT_CONNECTED
     SizeQueryAnswer sizeQuery = SizeQueryAnswer::MoreData;
     std::uint32_t failPiece = 0;  // the n-th data request (1-based, size queries not counted) fails; 0: none
     bool failAlloc = false;       // AllocatePieceBuffer answers null

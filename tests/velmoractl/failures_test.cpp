@@ -58,6 +58,25 @@ TEST_F(CtlFailureTest, UnsupportedInterfaceOrUnit)
     ExpectFailure(Camera("fail_camera_control = true"), {"zoom"}, 6, "reading the zoom");
 }
 
+TEST_F(CtlFailureTest, DeviceVanished)
+{
+    const std::string config = Camera("vanished = true");
+    ExpectFailure(
+        config, {"key", "menu"}, 4,
+        "device 0 (USB Camera    VID_ABCD&PID_EF01): key MENUButton press (data 0x05): the device is no "
+        "longer connected (the size query answered HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED)");
+    ExpectFailure(config, {"zoom"}, 4, "the device is no longer connected");
+    ExpectFailure(config, {"status"}, 4, "24 of 24 status reads failed");
+}
+
+TEST_F(CtlFailureTest, PermissionDeniedSaysWhatWouldFixIt)
+{
+    const std::string line = ExpectFailure(Camera("ks_query_status = 0x80070005"), {"write", "1", "5"}, 5,
+                                           "permission denied: join the 'video' group");
+    EXPECT_NE(line.find("platform/linux/70-velmora-camera.rules (E_ACCESSDENIED)"), std::string::npos)
+        << line;
+}
+
 TEST_F(CtlFailureTest, SizeQueryWithoutAnswer)
 {
     ExpectFailure(
