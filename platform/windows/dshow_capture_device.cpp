@@ -1,5 +1,6 @@
 #include "platform/windows/dshow_capture_device.h"
 
+#include "platform/windows/com_adapt.h"
 #include "platform/windows/com_types.h"
 #include "platform/windows/ks_topology.h"
 
@@ -60,24 +61,18 @@ Status DirectShowCameraControl::Set(CameraProperty property, std::int32_t value,
 
 Status DirectShowCaptureDevice::QueryKsControl(std::unique_ptr<KsControl>& out)
 {
-    out.reset();
-    ComPtr<IKsControl> control;
-    const HRESULT result = m_filter->QueryInterface(IID_IKsControl, control.PutVoid());
-    if (FAILED(result)) return result;
-    if (!control) return StatusNoInterface;
-    out = std::make_unique<DirectShowKsControl>(std::move(control));
-    return result;
+    return AdaptInterface<DirectShowKsControl, IKsControl>(
+        out, E_NOINTERFACE, [&](ComPtr<IKsControl>& control) {
+            return m_filter->QueryInterface(IID_IKsControl, control.PutVoid());
+        });
 }
 
 Status DirectShowCaptureDevice::QueryCameraControl(std::unique_ptr<CameraControl>& out)
 {
-    out.reset();
-    ComPtr<IAMCameraControl> control;
-    const HRESULT result = m_filter->QueryInterface(IID_IAMCameraControl, control.PutVoid());
-    if (FAILED(result)) return result;
-    if (!control) return StatusNoInterface;
-    out = std::make_unique<DirectShowCameraControl>(std::move(control));
-    return result;
+    return AdaptInterface<DirectShowCameraControl, IAMCameraControl>(
+        out, E_NOINTERFACE, [&](ComPtr<IAMCameraControl>& control) {
+            return m_filter->QueryInterface(IID_IAMCameraControl, control.PutVoid());
+        });
 }
 
 Status DirectShowCaptureDevice::DescribeExtensionUnits(const Guid& propertySet, std::uint32_t nodeId,

@@ -1,5 +1,6 @@
 #include "platform/windows/dshow_enumeration.h"
 
+#include "platform/windows/com_adapt.h"
 #include "platform/windows/com_types.h"
 #include "platform/windows/dshow_capture_device.h"
 
@@ -19,24 +20,18 @@ Status DirectShowPropertyBag::Read(std::string_view name, std::string& value)
 
 Status DirectShowMoniker::BindToStorage(std::unique_ptr<PropertyBag>& out)
 {
-    out.reset();
-    ComPtr<IPropertyBag> bag;
-    const HRESULT result = m_moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid());
-    if (FAILED(result)) return result;
-    if (!bag) return E_POINTER;
-    out = std::make_unique<DirectShowPropertyBag>(std::move(bag));
-    return result;
+    return AdaptInterface<DirectShowPropertyBag, IPropertyBag>(
+        out, E_POINTER, [&](ComPtr<IPropertyBag>& bag) {
+            return m_moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid());
+        });
 }
 
 Status DirectShowMoniker::BindToObject(std::unique_ptr<CaptureDevice>& out)
 {
-    out.reset();
-    ComPtr<IBaseFilter> filter;
-    const HRESULT result = m_moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.PutVoid());
-    if (FAILED(result)) return result;
-    if (!filter) return E_POINTER;
-    out = std::make_unique<DirectShowCaptureDevice>(std::move(filter));
-    return result;
+    return AdaptInterface<DirectShowCaptureDevice, IBaseFilter>(
+        out, E_POINTER, [&](ComPtr<IBaseFilter>& filter) {
+            return m_moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.PutVoid());
+        });
 }
 
 Status DirectShowMonikerEnumerator::Reset()
@@ -76,13 +71,8 @@ HRESULT CoCreateSystemDeviceEnum(ICreateDevEnum** out)
 Status CreateDirectShowSystemDeviceEnumerator(const CreateDevEnumFunction& create,
                                               std::unique_ptr<SystemDeviceEnumerator>& out)
 {
-    out.reset();
-    ComPtr<ICreateDevEnum> devices;
-    const HRESULT result = create(devices.Put());
-    if (FAILED(result)) return result;
-    if (!devices) return E_POINTER;
-    out = std::make_unique<DirectShowSystemDeviceEnumerator>(std::move(devices));
-    return result;
+    return AdaptInterface<DirectShowSystemDeviceEnumerator, ICreateDevEnum>(
+        out, E_POINTER, [&](ComPtr<ICreateDevEnum>& devices) { return create(devices.Put()); });
 }
 
 }  // namespace velmora::windows

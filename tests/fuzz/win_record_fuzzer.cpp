@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr std::uintptr_t WParams[] = {velmora::windows::DbtDeviceArrival, velmora::windows::DbtDeviceRemoveComplete,
-                                      0x0007, 0x8001};
+constexpr std::uintptr_t WParams[] = {velmora::windows::DbtDeviceArrival,
+                                      velmora::windows::DbtDeviceRemoveComplete, 0x0007, 0x8001};
 
 void Check(bool condition)
 {
