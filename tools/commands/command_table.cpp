@@ -154,8 +154,7 @@ std::string GeneralHelp()
 
 std::string CommandHelp(const CommandSpec& command)
 {
-    return UsageLine(&command) + "\n\n" + std::string(command.summary) + ".\n\n" +
-           std::string(command.details) + "\n" + std::string(kOptions);
+    return UsageLine(&command) + "\n\n" + std::string(command.details) + "\n" + std::string(kOptions);
 }
 
 }  // namespace velmoractl
