@@ -17,14 +17,12 @@ static_assert(WM_DEVICECHANGE == WmDeviceChange && DBT_DEVICEARRIVAL == DbtDevic
                   DBT_DEVICEREMOVECOMPLETE == DbtDeviceRemoveComplete,
               "the decoder's message constants");
 
-DEV_BROADCAST_DEVICEINTERFACE_W DeviceInterfaceFilter(const Guid& interfaceClass)
+void FillDeviceInterfaceFilter(const Guid& interfaceClass, DEV_BROADCAST_DEVICEINTERFACE_W& filter)
 {
-    DEV_BROADCAST_DEVICEINTERFACE_W filter;
     ZeroMemory(&filter, sizeof filter);
     filter.dbcc_size = sizeof filter;
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_classguid = ToWindowsGuid(interfaceClass);
-    return filter;
 }
 
 DeviceNotification::DeviceNotification(DeviceNotification&& other) noexcept
@@ -39,7 +37,8 @@ DeviceNotification::~DeviceNotification()
 
 Status WindowsDeviceChangeSource::Register(std::uintptr_t nativeWindow, const Guid& interfaceClass, Sink)
 {
-    DEV_BROADCAST_DEVICEINTERFACE_W filter = DeviceInterfaceFilter(interfaceClass);
+    DEV_BROADCAST_DEVICEINTERFACE_W filter;
+    FillDeviceInterfaceFilter(interfaceClass, filter);
     SetLastError(ERROR_SUCCESS);
     const HDEVNOTIFY handle = m_api.registerNotification(reinterpret_cast<HANDLE>(nativeWindow), &filter,
                                                          DEVICE_NOTIFY_WINDOW_HANDLE);

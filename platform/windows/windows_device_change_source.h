@@ -8,9 +8,9 @@
 
 namespace velmora::windows {
 
-// The 32-byte DEV_BROADCAST_DEVICEINTERFACE_W filter: zeroed, dbcc_size 32,
-// DBT_DEVTYP_DEVICEINTERFACE and the interface class.
-DEV_BROADCAST_DEVICEINTERFACE_W DeviceInterfaceFilter(const Guid& interfaceClass);
+// The 32-byte DEV_BROADCAST_DEVICEINTERFACE_W filter: all bytes zeroed (padding too), then
+// dbcc_size 32, DBT_DEVTYP_DEVICEINTERFACE and the interface class.
+void FillDeviceInterfaceFilter(const Guid& interfaceClass, DEV_BROADCAST_DEVICEINTERFACE_W& filter);
 
 // The user32 calls, replaceable so a test can see what is registered.
 struct DeviceNotificationApi {
