@@ -41,6 +41,9 @@ std::string Explain(ExitCode code, Status status, Channel channel, const std::st
             }
             return "the camera or the platform does not support this request";
         default:
+            if (status == StatusServiceNotActive) {
+                return "the device-notification service is not running (on Linux: systemd-udevd)";
+            }
             return "the request failed";
     }
 }
