@@ -1,5 +1,7 @@
 #include "platform/sim/sim_backend.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -186,18 +188,6 @@ private:
     LiveToken m_token;
 };
 
-class SimDeviceChangeSource : public DeviceChangeSource {
-public:
-    Status Register(std::uintptr_t, const Guid&, Sink sink) override
-    {
-        m_sink = std::move(sink);
-        return StatusOk;
-    }
-
-private:
-    Sink m_sink;
-};
-
 }  // namespace
 
 SimBackend::SimBackend(SimWorldConfig world) : m_world(std::move(world))
@@ -218,10 +208,20 @@ std::unique_ptr<CaptureDevice> SimBackend::OpenCaptureDevice(std::size_t index)
 std::shared_ptr<SimBackend> SimBackend::FromEnvironment(std::string& error)
 {
     const char* path = std::getenv("VELMORA_SIM_CONFIG");
-    if (!path || !*path) return std::make_shared<SimBackend>(DefaultSimWorld());
-    auto world = LoadSimConfigFile(path, error);
-    if (!world) return nullptr;
-    return std::make_shared<SimBackend>(std::move(*world));
+    std::shared_ptr<SimBackend> backend;
+    if (!path || !*path) {
+        backend = std::make_shared<SimBackend>(DefaultSimWorld());
+    } else {
+        auto world = LoadSimConfigFile(path, error);
+        if (!world) return nullptr;
+        backend = std::make_shared<SimBackend>(std::move(*world));
+    }
+    const char* hotplug = std::getenv("VELMORA_SIM_HOTPLUG_DIR");
+    std::string hotplugError;
+    if (hotplug && *hotplug && !backend->WatchHotplugFolder(hotplug, hotplugError)) {
+        std::fprintf(stderr, "velmora: VELMORA_SIM_HOTPLUG_DIR: %s\n", hotplugError.c_str());
+    }
+    return backend;
 }
 
 Status SimBackend::CreateSystemDeviceEnumerator(std::unique_ptr<SystemDeviceEnumerator>& out)
@@ -233,7 +233,51 @@ Status SimBackend::CreateSystemDeviceEnumerator(std::unique_ptr<SystemDeviceEnum
 
 std::unique_ptr<DeviceChangeSource> SimBackend::CreateDeviceChangeSource()
 {
-    return std::make_unique<SimDeviceChangeSource>();
+    return std::make_unique<SimDeviceChangeSource>(m_deviceChanges, m_hotplug);
+}
+
+std::shared_ptr<SimCamera> SimBackend::Plug(SimCameraConfig config)
+{
+    auto camera = std::make_shared<SimCamera>(std::move(config), m_trace);
+    m_cameras.push_back(camera);
+    const std::string& name = m_interfaceNames[camera.get()] =
+        SimInterfaceName(camera->Config(), ++m_plugged);
+    m_deviceChanges->Post(KsCategoryCapture, {DeviceChangeKind::Arrival, DeviceRecordInterface, name});
+    return camera;
+}
+
+bool SimBackend::Unplug(const std::shared_ptr<SimCamera>& camera)
+{
+    const auto found = std::find(m_cameras.begin(), m_cameras.end(), camera);
+    if (!camera || found == m_cameras.end()) return false;
+    const auto position = static_cast<int>(found - m_cameras.begin());
+    m_cameras.erase(found);
+    camera->SetPlugged(false);
+    std::string name = SimInterfaceName(camera->Config(), position + 1);
+    if (const auto known = m_interfaceNames.find(camera.get()); known != m_interfaceNames.end()) {
+        name = std::move(known->second);
+        m_interfaceNames.erase(known);
+    }
+    m_deviceChanges->Post(KsCategoryCapture, {DeviceChangeKind::RemoveComplete, DeviceRecordInterface, name});
+    return true;
+}
+
+bool SimBackend::WatchHotplugFolder(const std::string& folder, std::string& error)
+{
+    const std::weak_ptr<SimBackend> self = weak_from_this();
+    auto hotplug = SimHotplugFolder::Open(
+        folder,
+        [self](SimCameraConfig camera) {
+            const auto backend = self.lock();
+            return backend ? backend->Plug(std::move(camera)) : nullptr;
+        },
+        [self](const std::shared_ptr<SimCamera>& camera) {
+            if (const auto backend = self.lock()) backend->Unplug(camera);
+        },
+        error);
+    if (!hotplug) return false;
+    m_hotplug = std::move(hotplug);
+    return true;
 }
 
 }  // namespace velmora::sim

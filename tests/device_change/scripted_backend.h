@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <set>
 #include <vector>
 
@@ -63,3 +64,9 @@ std::vector<std::uint32_t> OneStatusRead();
 bool HasRun(const QStringList& lines, const QStringList& expected);
 
 }  // namespace device_change_test
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}

@@ -1,0 +1,118 @@
+// A watched folder of *.camera files: files coming and going plug and pull simulated cameras while
+// the window runs, through the source's descriptor.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "app/velmora.h"
+#include "platform/sim/sim_backend.h"
+#include "platform/sim/sim_hotplug.h"
+#include "tests/support/debug_capture.h"
+
+namespace {
+
+QStringList Labels(const QComboBox& list)
+{
+    QStringList labels;
+    for (int i = 0; i < list.count(); ++i) labels << list.itemText(i);
+    return labels;
+}
+
+void WriteFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(content), content.size());
+}
+
+QByteArray CameraFile(const char* name, const char* vidPid)
+{
+    return QByteArray("# plugged by a test\n[camera]\nname = ") + name + "\npath = \\\\?\\usb#" + vidPid +
+           "&mi_00#6&1&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global\n";
+}
+
+TEST(SimHotplugFolderTest, FilesComingAndGoingPlugAndPullCameras)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    WriteFile(folder.filePath("a.camera"), CameraFile("Early Camera", "vid_1111&pid_0001"));
+    WriteFile(folder.filePath("notes.txt"), "not a camera");
+
+    auto sim = std::make_shared<velmora::sim::SimBackend>(velmora::sim::DefaultSimWorld());
+    std::string error;
+    ASSERT_TRUE(sim->WatchHotplugFolder(folder.path().toStdString(), error)) << error;
+    velmora::InstallBackend(sim);
+    {
+        Velmora window;
+        QComboBox& list = *window.Form().DeviceList;
+        EXPECT_EQ(Labels(list),
+                  QStringList({"USB Camera    VID_ABCD&PID_EF01", "Conference Camera    VID_1B3F&PID_2247",
+                               "Early Camera    VID_1111&PID_0001"}))
+            << "a file already there is a camera already plugged in";
+
+        DebugCapture capture;
+        WriteFile(folder.filePath("b.camera"), CameraFile("Late Camera", "vid_2222&pid_0002"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list.count() == 4; }, 3000));
+        EXPECT_EQ(list.itemText(3), "Late Camera    VID_2222&PID_0002");
+        EXPECT_EQ(list.currentIndex(), 0);
+        EXPECT_TRUE(capture.Lines().contains("65E8773D-8F56-11D0-A3B9-00A0C9223196"));
+
+        ASSERT_TRUE(QFile::remove(folder.filePath("a.camera")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list.count() == 3; }, 3000));
+        EXPECT_FALSE(Labels(list).join('\n').contains("Early Camera"));
+        EXPECT_TRUE(capture.Lines().contains(QString::fromUtf8("USB视频设备移除！")));
+
+        // Rewritten: the camera is pulled and plugged again as the file now says.
+        WriteFile(folder.filePath("b.camera"), CameraFile("Renamed Camera", "vid_2222&pid_0002"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list.itemText(2).startsWith("Renamed Camera"); }, 3000));
+        EXPECT_EQ(list.count(), 3);
+
+        // A file that does not describe one camera is skipped until it is written again.
+        WriteFile(folder.filePath("c.camera"), "[camera]\nname = One\n[camera]\nname = Two\n");
+        WriteFile(folder.filePath("d.camera"), "[camera]\nbogus = 1\n");
+        ASSERT_TRUE(QFile::rename(folder.filePath("notes.txt"), folder.filePath("e.camera")));
+        QTest::qWait(200);
+        EXPECT_EQ(list.count(), 3);
+        EXPECT_EQ(sim->Cameras().size(), 3u);
+        WriteFile(folder.filePath("c.camera"), CameraFile("Fixed Camera", "vid_3333&pid_0003"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list.count() == 4; }, 3000));
+        EXPECT_EQ(list.itemText(3), "Fixed Camera    VID_3333&PID_0003");
+
+        // Moved out of the folder counts as pulled.
+        QTemporaryDir elsewhere;
+        ASSERT_TRUE(QFile::rename(folder.filePath("c.camera"), elsewhere.filePath("c.camera")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list.count() == 3; }, 3000));
+    }
+    EXPECT_EQ(sim->Live().Total(), 0);
+    velmora::InstallBackend(nullptr);
+}
+
+TEST(SimHotplugFolderTest, AFolderThatIsNotThereIsAnError)
+{
+    auto sim = std::make_shared<velmora::sim::SimBackend>(velmora::sim::SimWorldConfig{});
+    std::string error;
+    EXPECT_FALSE(sim->WatchHotplugFolder("/nonexistent/velmora-hotplug", error));
+    EXPECT_NE(error.find("/nonexistent/velmora-hotplug"), std::string::npos);
+    EXPECT_EQ(sim->CreateDeviceChangeSource()->EventDescriptor(), -1);
+}
+
+TEST(SimHotplugFolderTest, HotplugFileHoldsExactlyOneCamera)
+{
+    std::string error;
+    auto camera = velmora::sim::ParseHotplugCamera("[camera]\nname = Solo\nfail_bind = true\n", error);
+    ASSERT_TRUE(camera) << error;
+    EXPECT_EQ(camera->friendlyName, "Solo");
+    EXPECT_TRUE(camera->failBindToObject);
+    EXPECT_FALSE(velmora::sim::ParseHotplugCamera("", error));
+    EXPECT_NE(error.find("exactly one"), std::string::npos);
+    EXPECT_FALSE(velmora::sim::ParseHotplugCamera("[sim]\nfail_enumerator = true\n[camera]\n", error));
+    EXPECT_FALSE(velmora::sim::ParseHotplugCamera("[camera]\nname\n", error));
+    EXPECT_NE(error.find("line 2"), std::string::npos);
+}
+
+}  // namespace
