@@ -15,10 +15,9 @@ Status LinuxBackend::CreateSystemDeviceEnumerator(std::unique_ptr<SystemDeviceEn
 {
     if (!m_primed) {
         m_primed = true;
-        if (m_system->UdevDaemonRunning()) {
-            int error = 0;
-            m_primedMonitor = UdevMonitor::Open(error);  // without it, Register opens its own
-        }
+        int error = 0;
+        // Without it, Register opens its own.
+        m_primedMonitor = UdevMonitor::Open(error, !m_system->UdevDaemonRunning());
     }
     out = std::make_unique<LinuxDeviceEnumerator>(m_system);
     return StatusOk;

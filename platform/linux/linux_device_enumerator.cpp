@@ -101,7 +101,9 @@ Status LinuxDeviceEnumerator::CreateVideoInputEnumerator(std::unique_ptr<Moniker
         // A node that vanished or does not answer VIDIOC_QUERYCAP is no capture device.
         if (IdentifyNode(m_system, node, identity) < 0 || !identity.capture) continue;
         auto device = std::make_shared<ListedDevice>();
-        device->friendlyName = identity.card;
+        // uvcvideo's card name appends the function's string to the product's ("USB Camera: USB
+        // Camera"); the product string alone is the camera's name.
+        device->friendlyName = node.usbProduct.empty() ? identity.card : node.usbProduct;
         device->devicePath = DevicePathOf(node);
         device->node = std::move(node);
         devices.push_back(std::move(device));

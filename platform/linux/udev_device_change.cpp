@@ -8,6 +8,8 @@
 #include <utility>
 
 #include "platform/linux/errno_status.h"
+#include "platform/linux/v4l2_query.h"
+#include "platform/linux/video_node.h"
 
 namespace velmora::linux_backend {
 
@@ -38,7 +40,7 @@ std::string LowerGuidText(const Guid& guid)
 
 }  // namespace
 
-std::unique_ptr<UdevMonitor> UdevMonitor::Open(int& error)
+std::unique_ptr<UdevMonitor> UdevMonitor::Open(int& error, bool kernelEvents)
 {
     error = 0;
     struct udev* context = udev_new();
@@ -46,7 +48,7 @@ std::unique_ptr<UdevMonitor> UdevMonitor::Open(int& error)
         error = errno ? errno : ENOMEM;
         return nullptr;
     }
-    struct udev_monitor* monitor = udev_monitor_new_from_netlink(context, "udev");
+    struct udev_monitor* monitor = udev_monitor_new_from_netlink(context, kernelEvents ? "kernel" : "udev");
     if (!monitor) {
         error = errno ? errno : ENOMEM;
         udev_unref(context);
@@ -117,9 +119,28 @@ bool DeviceChangeFromUdev(const UdevEventFacts& facts, DeviceChangeEvent& event)
     return true;
 }
 
+void CaptureNodeEvents::Seed()
+{
+    for (const VideoNode& node : ListVideoNodes(*m_system)) {
+        NodeIdentity identity;
+        if (IdentifyNode(m_system, node, identity) == 0 && identity.capture) m_captureNodes.insert(node.name);
+    }
+}
+
+bool CaptureNodeEvents::Accept(const UdevEventFacts& facts)
+{
+    if (facts.action == "remove") return m_captureNodes.erase(facts.sysName) > 0;
+    if (facts.action != "add") return true;
+    const std::optional<VideoNode> node = ReadVideoNode(*m_system, facts.sysName);
+    NodeIdentity identity;
+    if (!node || IdentifyNode(m_system, *node, identity) != 0 || !identity.capture) return false;
+    m_captureNodes.insert(facts.sysName);
+    return true;
+}
+
 UdevDeviceChangeSource::UdevDeviceChangeSource(std::shared_ptr<LinuxSystem> system,
                                                std::unique_ptr<UdevMonitor> primed)
-    : m_system(std::move(system)), m_monitor(std::move(primed))
+    : m_system(system), m_monitor(std::move(primed)), m_captureNodes(std::move(system))
 {
 }
 
@@ -129,14 +150,14 @@ Status UdevDeviceChangeSource::Register(std::uintptr_t /*nativeWindow*/, const G
                                         Sink sink)
 {
     if (interfaceClass != KsCategoryCapture) return StatusNotSupported;
-    // Without the daemon the "udev" source stays silent: better to say so than to wait forever.
-    if (!m_system->UdevDaemonRunning()) return StatusServiceNotActive;
     if (!m_monitor) {
         int error = 0;
-        m_monitor = UdevMonitor::Open(error);
+        // Without the daemon the "udev" source stays silent; the kernel's own uevents still come.
+        m_monitor = UdevMonitor::Open(error, !m_system->UdevDaemonRunning());
         if (!m_monitor) return StatusFromErrno(error ? error : EIO);
     }
     m_sink = std::move(sink);
+    m_captureNodes.Seed();
     m_registered = true;
     return StatusOk;
 }
@@ -151,7 +172,7 @@ void UdevDeviceChangeSource::DispatchPending()
     if (!m_registered || !m_monitor) return;
     while (auto facts = m_monitor->Receive()) {
         DeviceChangeEvent event;
-        if (DeviceChangeFromUdev(*facts, event) && m_sink) m_sink(event);
+        if (m_captureNodes.Accept(*facts) && DeviceChangeFromUdev(*facts, event) && m_sink) m_sink(event);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "platform/device_change.h"
@@ -23,12 +24,13 @@ struct UdevEventFacts {
     std::optional<std::uint16_t> productId;
 };
 
-// A udev monitor on the "udev" source (events after the rules ran, so the node's permissions are
-// set), filtered to video4linux and receiving from the moment it is opened.
+// A udev monitor filtered to video4linux and receiving from the moment it is opened: on the "udev"
+// source (events after the rules ran, so the node's permissions are set) where the daemon runs,
+// else on the "kernel" source, the kernel's own uevents, which need no daemon.
 class UdevMonitor {
 public:
     // Null and error set (an errno) when it cannot be had.
-    static std::unique_ptr<UdevMonitor> Open(int& error);
+    static std::unique_ptr<UdevMonitor> Open(int& error, bool kernelEvents = false);
     ~UdevMonitor();
     UdevMonitor(const UdevMonitor&) = delete;
     UdevMonitor& operator=(const UdevMonitor&) = delete;
@@ -49,14 +51,29 @@ private:
 // and remove.
 bool DeviceChangeFromUdev(const UdevEventFacts& facts, DeviceChangeEvent& event);
 
+// Lets through the events of capture nodes only: uvcvideo adds a metadata node beside every capture
+// node, and one camera plugged in is one arrival (one refresh, one status read), as on Windows. An
+// added node is judged as the enumeration judges it; a removal passes for a node that passed before
+// or was a capture node when Seed ran, since a removed node can no longer be asked.
+class CaptureNodeEvents {
+public:
+    explicit CaptureNodeEvents(std::shared_ptr<LinuxSystem> system) : m_system(std::move(system)) {}
+    void Seed();
+    bool Accept(const UdevEventFacts& facts);
+
+private:
+    std::shared_ptr<LinuxSystem> m_system;
+    std::set<std::string> m_captureNodes;  // sysfs names, "video0"
+};
+
 class UdevDeviceChangeSource : public DeviceChangeSource {
 public:
     // primed: a monitor opened before the first enumeration, or null.
     UdevDeviceChangeSource(std::shared_ptr<LinuxSystem> system, std::unique_ptr<UdevMonitor> primed);
     ~UdevDeviceChangeSource() override;
 
-    // StatusServiceNotActive when no udev daemon runs; StatusNotSupported for a class other than
-    // KSCATEGORY_CAPTURE.
+    // StatusNotSupported for a class other than KSCATEGORY_CAPTURE. Without a udev daemon the
+    // kernel's own uevents are watched.
     Status Register(std::uintptr_t nativeWindow, const Guid& interfaceClass, Sink sink) override;
     int EventDescriptor() const override;
     void DispatchPending() override;
@@ -66,6 +83,7 @@ private:
     std::unique_ptr<UdevMonitor> m_monitor;
     bool m_registered = false;
     Sink m_sink;
+    CaptureNodeEvents m_captureNodes;
 };
 
 }  // namespace velmora::linux_backend

@@ -101,6 +101,7 @@ void ReadParent(const fs::path& classDir, VideoNode& node)
     node.usbDeviceDir = usbDevice.string();
     node.vendorId = static_cast<std::uint16_t>(*vendor);
     node.productId = static_cast<std::uint16_t>(*product);
+    node.usbProduct = ReadFileLine((usbDevice / "product").string()).value_or("");
 }
 
 }  // namespace

@@ -30,6 +30,7 @@ struct VideoNode {
     std::string usbDeviceDir;
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
+    std::string usbProduct;  // the device's product string (sysfs `product`); may be empty
     int interfaceNumber = -1;
 };
 

@@ -11,6 +11,7 @@ namespace velmora::linux_backend {
 namespace {
 
 using linux_test::FakeLinuxSystem;
+using linux_test::UvcCamera;
 
 TEST(UdevDeviceChange, AddAndRemoveBecomeInterfaceEventsCarryingTheCaptureClass)
 {
@@ -35,7 +36,36 @@ TEST(UdevDeviceChange, AddAndRemoveBecomeInterfaceEventsCarryingTheCaptureClass)
     }
 }
 
-TEST(UdevDeviceChange, RegistrationFailsClearlyWithoutAUdevDaemon)
+// uvcvideo registers a capture node and a metadata node for each camera, and the kernel reports an add
+// and a remove for each: under qemu the window refreshed twice and read the status registers 48 times
+// for one plug until the metadata node's events were left out.
+TEST(UdevDeviceChange, OnlyCaptureNodesArriveAndLeave)
+{
+    auto system = std::make_shared<FakeLinuxSystem>();
+    system->AddUvcCamera(0, "1-1", 0xABCD, 0xEF01, UvcCamera(0xABCD, 0xEF01, {{4, DefaultXuPropertySet}}),
+                         "USB Camera");
+    CaptureNodeEvents events(system);
+    events.Seed();
+    auto facts = [](const char* action, const char* name) {
+        return UdevEventFacts{action, std::string("/dev/") + name, name, std::nullopt, std::nullopt};
+    };
+    EXPECT_FALSE(events.Accept(facts("remove", "video1")));
+    EXPECT_TRUE(events.Accept(facts("remove", "video0")));
+    EXPECT_FALSE(events.Accept(facts("remove", "video0")));  // gone already
+
+    system->AddUvcCamera(2, "1-2", 0xABCD, 0xEF02, UvcCamera(0xABCD, 0xEF02, {{4, DefaultXuPropertySet}}),
+                         "USB Camera");
+    EXPECT_TRUE(events.Accept(facts("add", "video2")));
+    EXPECT_FALSE(events.Accept(facts("add", "video3")));
+    EXPECT_FALSE(events.Accept(facts("add", "video7")));  // vanished before it could be asked
+    EXPECT_EQ(system->OpenNow(), 0);
+    EXPECT_TRUE(events.Accept(facts("remove", "video2")));
+    EXPECT_FALSE(events.Accept(facts("remove", "video3")));
+}
+
+// Without a daemon (a container, an initramfs) the "udev" source stays silent; the real driver under
+// qemu showed the window following plug and unplug only through the kernel's own uevents there.
+TEST(UdevDeviceChange, WithoutAUdevDaemonTheKernelsOwnEventsAreWatched)
 {
     auto system = std::make_shared<FakeLinuxSystem>();
     LinuxBackend backend(system);
@@ -43,11 +73,10 @@ TEST(UdevDeviceChange, RegistrationFailsClearlyWithoutAUdevDaemon)
     ASSERT_EQ(backend.CreateSystemDeviceEnumerator(enumerator), StatusOk);
     auto source = backend.CreateDeviceChangeSource();
     int calls = 0;
-    EXPECT_EQ(source->Register(0, KsCategoryCapture, [&](const DeviceChangeEvent&) { ++calls; }),
-              StatusServiceNotActive);
-    EXPECT_EQ(StatusName(StatusServiceNotActive), "HRESULT_FROM_WIN32(ERROR_SERVICE_NOT_ACTIVE)");
-    EXPECT_EQ(source->EventDescriptor(), -1);
-    source->DispatchPending();
+    const Status status = source->Register(0, KsCategoryCapture, [&](const DeviceChangeEvent&) { ++calls; });
+    if (status != StatusOk) GTEST_SKIP() << "no netlink socket here: " << StatusName(status);
+    EXPECT_GE(source->EventDescriptor(), 0);
+    source->DispatchPending();  // nothing waits: returns at once
     EXPECT_EQ(calls, 0);
 }
 

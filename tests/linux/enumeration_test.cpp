@@ -66,6 +66,25 @@ TEST(LinuxEnumeration, ListsACameraOnceThoughUvcvideoGivesItTwoNodes)
     EXPECT_EQ(system->OpenNow(), 0);
 }
 
+// uvcvideo names the card "<product>: <iFunction or iInterface string>" when the camera has one, as
+// most do; the real driver under qemu showed "USB Camera: USB Camera" for a camera named USB Camera.
+TEST(LinuxEnumeration, TheFriendlyNameIsTheUsbProductNotTheDriversCardName)
+{
+    auto system = std::make_shared<FakeLinuxSystem>();
+    system->AddUvcCamera(0, "1-1", 0xABCD, 0xEF01, UvcCamera(0xABCD, 0xEF01, {{4, DefaultXuPropertySet}}),
+                         "USB Camera: USB Camera");
+    system->AddUvcCamera(2, "1-2", 0x1B3F, 0x2247, UvcCamera(0x1B3F, 0x2247, {{4, DefaultXuPropertySet}}),
+                         "UVC Camera (1b3f:2247)");
+    system->WriteFile(system->SysfsRoot() + "/devices/pci0000:00/0000:00:14.0/usb1/1-1/product",
+                      "USB Camera\n");
+    std::vector<Listed> devices;
+    ASSERT_EQ(ListDevices(system, devices), StatusOk);
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[0].friendlyName, "USB Camera");
+    // Without a product string the card name is all there is.
+    EXPECT_EQ(devices[1].friendlyName, "UVC Camera (1b3f:2247)");
+}
+
 TEST(LinuxEnumeration, ListsCamerasInTheOrderOfTheirNodeNumbers)
 {
     auto system = std::make_shared<FakeLinuxSystem>();
