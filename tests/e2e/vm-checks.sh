@@ -171,8 +171,11 @@ have_ctl() {
   return 1
 }
 
-# The log lines one register write of packet $2 makes on unit $1: size query, then the packet.
+# The log lines one register write of packet $2 makes on unit $1: size query, then the packet
+# ($3 the control's length as GET_LEN answers it, $4 the zeros after the packet).
 write_lines() { echo "XU$1.10 GET_LEN ${3:-0c00} ok|XU$1.10 SET_CUR $2${4:-} ok|"; }
+# What the driver itself asks on the first query of unit $1's control after a plug: length and flags.
+first_query_lines() { echo "XU$1.10 GET_LEN ${2:-0c00} ok|XU$1.10 GET_INFO 03 ok|"; }
 
 check_list() {
   local name=velmoractl-list
@@ -262,6 +265,7 @@ check_stalled_write() {
   control "stall-write $code"
   log_mark
   velmoractl write 0x120 7
+  note "$name: exit $ctl_code: $ctl_err"
   logged=$(log_since | tr '\n' '|')
   case "$logged" in
     *"XU3.10 SET_CUR (fault) $(packet 0 0x120 0 7) STALL|VC.2 GET_CUR $(printf %02x "$code") ok|"*) ;;
@@ -298,11 +302,13 @@ check_cfg_guid() {
   cd "$dir" && velmoractl key menu click
   cd /
   logged=$(log_since | tr '\n' '|')
-  [ "$logged" = "$(write_lines 6 "$(packet 0x16 1 0 5)")" ] || { fail $name "with Cfg.ini the emulator saw '$logged'"; return; }
+  [ "$logged" = "$(first_query_lines 6)$(write_lines 6 "$(packet 0x16 1 0 5)")" ] ||
+    { fail $name "with Cfg.ini the emulator saw '$logged'"; return; }
   log_mark
   velmoractl key menu click
   logged=$(log_since | tr '\n' '|')
-  [ "$logged" = "$(write_lines 3 "$(packet 0x16 1 0 5)")" ] || { fail $name "without Cfg.ini the emulator saw '$logged'"; return; }
+  [ "$logged" = "$(first_query_lines 3)$(write_lines 3 "$(packet 0x16 1 0 5)")" ] ||
+    { fail $name "without Cfg.ini the emulator saw '$logged'"; return; }
   finish_check $name
 }
 
@@ -315,7 +321,8 @@ check_control_length_64() {
   log_mark
   velmoractl key menu click
   logged=$(log_since | tr '\n' '|')
-  [ "$logged" = "$(write_lines 3 "$(packet 0x16 1 0 5)" 4000 "$zeros")" ] || { fail $name "a key sent '$logged'"; return; }
+  [ "$logged" = "$(first_query_lines 3 4000)$(write_lines 3 "$(packet 0x16 1 0 5)" 4000 "$zeros")" ] ||
+    { fail $name "a key sent '$logged'"; return; }
   velmoractl read 0x100
   [ "$ctl_out" = "register 0x00000100 = 0x0000BEEF (48879)" ] || { fail $name "read printed '$ctl_out' $ctl_err"; return; }
   finish_check $name
