@@ -48,4 +48,10 @@ Status StatusFromErrno(int error)
     }
 }
 
+Status StatusFromQueryErrno(int error)
+{
+    if (error < 0) error = -error;
+    return error == EACCES ? StatusGenFailure : StatusFromErrno(error);
+}
+
 }  // namespace velmora::linux_backend

@@ -44,7 +44,7 @@ Status UvcKsControl::KsProperty(const KsNodeRequest& request, void* data, std::u
         query.size = sizeof length;
         query.data = length;
         if (const int result = m_node.Ioctl(UVCIOC_CTRL_QUERY, &query); result < 0)
-            return StatusFromErrno(result);
+            return StatusFromQueryErrno(result);
         bytesReturned = static_cast<std::uint32_t>(length[0] | length[1] << 8);
         return StatusMoreData;
     }
@@ -55,7 +55,7 @@ Status UvcKsControl::KsProperty(const KsNodeRequest& request, void* data, std::u
     // The driver only reads the buffer of a SET_CUR.
     query.data = static_cast<std::uint8_t*>(data);
     if (const int result = m_node.Ioctl(UVCIOC_CTRL_QUERY, &query); result < 0)
-        return StatusFromErrno(result);
+        return StatusFromQueryErrno(result);
     bytesReturned = dataLength;
     return StatusOk;
 }

@@ -215,6 +215,16 @@ TEST_F(LinuxTransport, DriverErrorsBecomeStatusesAndTheNodeIsClosedOnEveryPath)
         EXPECT_EQ(control->KsProperty(request, buffer.data(), 12, returned), StatusInvalidArg);
     }
 
+    // EACCES from the query itself: the camera stalled it with "wrong state" (6.12 under qemu), which is
+    // the camera refusing, not a permission to fix.
+    {
+        std::unique_ptr<KsControl> control;
+        ASSERT_EQ(Device()->QueryKsControl(control), StatusOk);
+        system->Node(0).nextQueryError = EACCES;
+        KsNodeRequest request{DefaultXuPropertySet, Selector, KsNodeSetFlags, 1, 0};
+        EXPECT_EQ(control->KsProperty(request, buffer.data(), 12, returned), StatusGenFailure);
+    }
+
     // EBADRQC: the control does not take writes.
     Control(4).allowSet = false;
     EXPECT_EQ(SetXuControl(Device(), Selector, packet.data(), 12), StatusNotSupported);
