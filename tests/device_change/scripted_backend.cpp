@@ -73,6 +73,13 @@ std::vector<std::uint32_t> OneStatusRead()
     return addresses;
 }
 
+QStringList Labels(const QComboBox& list)
+{
+    QStringList labels;
+    for (int i = 0; i < list.count(); ++i) labels << list.itemText(i);
+    return labels;
+}
+
 bool HasRun(const QStringList& lines, const QStringList& expected)
 {
     for (int start = 0; start + expected.size() <= lines.size(); ++start) {

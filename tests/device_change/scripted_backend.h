@@ -2,6 +2,7 @@
 // source the test drives by hand.
 #pragma once
 
+#include <QComboBox>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -59,6 +60,9 @@ std::vector<std::uint32_t> StatusReads(const velmora::sim::SimCamera& camera);
 
 // The 24 addresses of one full status read.
 std::vector<std::uint32_t> OneStatusRead();
+
+// The texts of the list's items, in order.
+QStringList Labels(const QComboBox& list);
 
 // Whether lines holds expected as a contiguous run.
 bool HasRun(const QStringList& lines, const QStringList& expected);

@@ -12,16 +12,12 @@
 #include "app/velmora.h"
 #include "platform/sim/sim_backend.h"
 #include "platform/sim/sim_hotplug.h"
+#include "tests/device_change/scripted_backend.h"
 #include "tests/support/debug_capture.h"
 
 namespace {
 
-QStringList Labels(const QComboBox& list)
-{
-    QStringList labels;
-    for (int i = 0; i < list.count(); ++i) labels << list.itemText(i);
-    return labels;
-}
+using device_change_test::Labels;
 
 void WriteFile(const QString& path, const QByteArray& content)
 {

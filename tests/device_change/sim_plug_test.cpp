@@ -17,6 +17,7 @@
 namespace {
 
 using device_change_test::HasRun;
+using device_change_test::Labels;
 using velmora::sim::SimBackend;
 using velmora::sim::SimCamera;
 using velmora::sim::SimCameraConfig;
@@ -24,13 +25,6 @@ using velmora::sim::SimCameraConfig;
 const QString kCaptureGuidText = "65E8773D-8F56-11D0-A3B9-00A0C9223196";
 const QString kRemoved = QString::fromUtf8("设备移除");
 const QString kVideoRemoved = QString::fromUtf8("USB视频设备移除！");
-
-QStringList Labels(const QComboBox& list)
-{
-    QStringList labels;
-    for (int i = 0; i < list.count(); ++i) labels << list.itemText(i);
-    return labels;
-}
 
 // How many full status reads (registers 376 to 399, in order) the camera's firmware executed.
 int StatusReadsOn(const SimCamera& camera)

@@ -13,6 +13,7 @@
 namespace {
 
 using device_change_test::HasRun;
+using device_change_test::Labels;
 using device_change_test::OneStatusRead;
 using device_change_test::ScriptedBackend;
 using device_change_test::ScriptedMessage;
@@ -38,13 +39,6 @@ public:
         return nativeEvent("windows_generic_MSG", message, result);
     }
 };
-
-QStringList Labels(const QComboBox& list)
-{
-    QStringList labels;
-    for (int i = 0; i < list.count(); ++i) labels << list.itemText(i);
-    return labels;
-}
 
 QList<int> Handles(const QComboBox& list)
 {
