@@ -10,6 +10,7 @@
 #   VELMORA_E2E_CACHE    downloads and images (default $VELMORA_BUILD_ROOT/vm-cache)
 #   VELMORA_E2E_TIMEOUT  seconds for the whole VM run (default 900)
 #   VELMORA_E2E_ACCEL    tcg (default) or kvm
+#   VELMORA_E2E_LOGLEVEL the kernel console log level (default 4; 7 shows the driver at work)
 # Exit: 0 all checks passed, 1 a check failed, 77 the run cannot happen here (skipped).
 set -uo pipefail
 
