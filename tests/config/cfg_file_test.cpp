@@ -17,10 +17,13 @@ class CfgFile : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_folder.isValid()); }
 
-    // Writes Cfg.ini with the given text and answers its path.
+    // Writes a Cfg.ini with the given text and answers its path. Each file gets a folder of its own:
+    // QSettings caches a file by path and could miss a rewrite of equal size within its timestamp.
     QString WriteFile(const QByteArray& text)
     {
-        const QString path = CfgFilePath(m_folder.path());
+        const QString folder = m_folder.path() + "/" + QString::number(++m_files);
+        EXPECT_TRUE(QDir().mkpath(folder));
+        const QString path = CfgFilePath(folder);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
@@ -36,6 +39,7 @@ protected:
     }
 
     QTemporaryDir m_folder;
+    int m_files = 0;
 };
 
 TEST_F(CfgFile, MissingFileOrFolderChangesNothingAndCreatesNothing)
