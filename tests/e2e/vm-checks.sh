@@ -224,6 +224,19 @@ check_register_read() {
   finish_check $name
 }
 
+# The camera terminal's zoom (absolute) as V4L2's zoom control, through the driver's own mapping.
+check_zoom() {
+  local name=velmoractl-zoom logged
+  have_ctl $name || return
+  log_mark
+  velmoractl zoom
+  [ $ctl_code -eq 0 ] || { fail $name "exit $ctl_code: $ctl_err"; return; }
+  [ "$ctl_out" = "zoom 100 (minimum 100, maximum 500, step 1)" ] || { fail $name "printed '$ctl_out'"; return; }
+  logged=$(log_since | grep -c '^CT1.11 ')
+  [ "$logged" -gt 0 ] || { fail $name "the camera terminal was never asked"; return; }
+  finish_check $name
+}
+
 check_status_reads() {
   local name=velmoractl-status i address expected= logged value bad=
   have_ctl $name || return
@@ -411,6 +424,7 @@ check_raw_round_trip
 check_list
 check_keys
 check_register_read
+check_zoom
 check_status_reads
 check_string_round_trip
 check_stalled_write velmoractl-stalled-write 4 1 ""
