@@ -152,6 +152,27 @@ check_raw_round_trip() {
   finish_check $name
 }
 
+# What the Linux backend's fake driver (tests/linux) claims of uvcvideo's errors, asked of the real one.
+check_driver_errors() {
+  local name=driver-errors bad= answer dir index metadata=
+  [ -n "$video" ] || { fail $name "no camera"; return; }
+  answer=$("$bin/velmora-xu-query" "$video" 9 10 get_len)
+  [[ "$answer" == "error 2 "* ]] || bad+="unknown unit: '$answer', expected ENOENT; "
+  answer=$("$bin/velmora-xu-query" "$video" 3 11 get_len)
+  [[ "$answer" == "error 2 "* ]] || bad+="unknown selector: '$answer', expected ENOENT; "
+  answer=$("$bin/velmora-xu-query" "$video" 3 10 get_cur 4)
+  [[ "$answer" == "error 105 "* ]] || bad+="4 bytes of a 12-byte control: '$answer', expected ENOBUFS; "
+  camera_node_names
+  for dir in "${nodes[@]}"; do
+    read -r index < "$dir/index"
+    [ "$index" = 1 ] && metadata=/dev/${dir##*/}
+  done
+  answer=$("$bin/velmora-xu-query" "$metadata" 3 10 get_len)
+  [[ "$answer" == "error 25 "* ]] || bad+="metadata node $metadata: '$answer', expected ENOTTY; "
+  [ -z "$bad" ] || { fail $name "$bad"; return; }
+  finish_check $name
+}
+
 # --- checks with velmoractl ---------------------------------------------------------------------
 
 ctl=$build/tools/velmoractl
@@ -421,6 +442,7 @@ kernel_errors > /dev/null
 note "kernel $(uname -r), build $build"
 check_enumeration
 check_raw_round_trip
+check_driver_errors
 check_list
 check_keys
 check_register_read
