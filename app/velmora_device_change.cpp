@@ -1,3 +1,4 @@
+#include <QDebug>
 #include <QEvent>
 #include <QSocketNotifier>
 #include <functional>
@@ -45,6 +46,8 @@ void Velmora::RegisterDeviceChange()
             [this](const velmora::DeviceChangeEvent& event) { HandleDeviceChange(event); });
         if (velmora::Failed(status)) velmora::LogDeviceChangeRegistrationFailed();
     }
+    const std::string notice = m_deviceChange->Notice();
+    if (!notice.empty()) qDebug().noquote() << QString::fromStdString(notice);
     const int descriptor = m_deviceChange->EventDescriptor();
     if (descriptor >= 0) {
         new DescriptorWatcher(

@@ -43,6 +43,9 @@ public:
     virtual int EventDescriptor() const { return -1; }
     virtual void DispatchPending() {}
 
+    // A remark for the debug channel on how events are followed (a fallback, say); empty for none.
+    virtual std::string Notice() const { return {}; }
+
     // Decodes a native window message into an event; false when it is no device change.
     virtual bool TranslateNativeMessage(const void* /*message*/, DeviceChangeEvent& /*out*/) { return false; }
 };

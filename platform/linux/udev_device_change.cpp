@@ -54,7 +54,7 @@ std::unique_ptr<UdevMonitor> UdevMonitor::Open(int& error, bool kernelEvents)
         udev_unref(context);
         return nullptr;
     }
-    std::unique_ptr<UdevMonitor> result(new UdevMonitor(context, monitor));
+    std::unique_ptr<UdevMonitor> result(new UdevMonitor(context, monitor, kernelEvents));
     int status = udev_monitor_filter_add_match_subsystem_devtype(monitor, "video4linux", nullptr);
     if (status >= 0) status = udev_monitor_enable_receiving(monitor);
     if (status < 0) {
@@ -156,6 +156,8 @@ Status UdevDeviceChangeSource::Register(std::uintptr_t /*nativeWindow*/, const G
         m_monitor = UdevMonitor::Open(error, !m_system->UdevDaemonRunning());
         if (!m_monitor) return StatusFromErrno(error ? error : EIO);
     }
+    if (m_monitor->KernelEvents())
+        m_notice = "udev daemon not running: following the kernel's own device events";
     m_sink = std::move(sink);
     m_captureNodes.Seed();
     m_registered = true;

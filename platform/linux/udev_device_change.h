@@ -36,14 +36,19 @@ public:
     UdevMonitor& operator=(const UdevMonitor&) = delete;
 
     int Descriptor() const;
+    bool KernelEvents() const { return m_kernelEvents; }
     // The next waiting event, or nothing when none waits.
     std::optional<UdevEventFacts> Receive();
 
 private:
-    UdevMonitor(struct udev* context, struct udev_monitor* monitor) : m_udev(context), m_monitor(monitor) {}
+    UdevMonitor(struct udev* context, struct udev_monitor* monitor, bool kernelEvents)
+        : m_udev(context), m_monitor(monitor), m_kernelEvents(kernelEvents)
+    {
+    }
 
     struct udev* m_udev;
     struct udev_monitor* m_monitor;
+    bool m_kernelEvents;
 };
 
 // The interface name an event carries: "/dev/video0#usb#vid_046d&pid_0825#{65e8773d-...}", the
@@ -77,11 +82,13 @@ public:
     Status Register(std::uintptr_t nativeWindow, const Guid& interfaceClass, Sink sink) override;
     int EventDescriptor() const override;
     void DispatchPending() override;
+    std::string Notice() const override { return m_notice; }
 
 private:
     std::shared_ptr<LinuxSystem> m_system;
     std::unique_ptr<UdevMonitor> m_monitor;
     bool m_registered = false;
+    std::string m_notice;
     Sink m_sink;
     CaptureNodeEvents m_captureNodes;
 };

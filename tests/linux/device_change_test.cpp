@@ -76,6 +76,7 @@ TEST(UdevDeviceChange, WithoutAUdevDaemonTheKernelsOwnEventsAreWatched)
     const Status status = source->Register(0, KsCategoryCapture, [&](const DeviceChangeEvent&) { ++calls; });
     if (status != StatusOk) GTEST_SKIP() << "no netlink socket here: " << StatusName(status);
     EXPECT_GE(source->EventDescriptor(), 0);
+    EXPECT_EQ(source->Notice(), "udev daemon not running: following the kernel's own device events");
     source->DispatchPending();  // nothing waits: returns at once
     EXPECT_EQ(calls, 0);
 }
@@ -93,6 +94,7 @@ TEST(UdevDeviceChange, WithADaemonTheMonitorOpenedBeforeEnumeratingIsWatched)
     const Status status = source->Register(0, KsCategoryCapture, [](const DeviceChangeEvent&) {});
     if (status != StatusOk) GTEST_SKIP() << "no netlink socket here: " << StatusName(status);
     EXPECT_GE(source->EventDescriptor(), 0);
+    EXPECT_EQ(source->Notice(), "");
     source->DispatchPending();  // nothing waits: returns at once
 }
 

@@ -29,12 +29,13 @@ protected:
     void TearDown() override { InstallBackend(nullptr); }
 };
 
-// Without a udev daemon the window watches the kernel's own uevents; only where no netlink socket
-// can be had does it write its registration-failure line.
+// Without a udev daemon the window says so once and watches the kernel's own uevents; only where no
+// netlink socket can be had does it write its registration-failure line instead.
 QStringList RegistrationLines()
 {
     int error = 0;
-    if (UdevMonitor::Open(error, true)) return {};
+    if (UdevMonitor::Open(error, true))
+        return {"udev daemon not running: following the kernel's own device events"};
     return {QString::fromUtf8("注册失败")};
 }
 
