@@ -54,7 +54,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<XuFirmware> MakeRegisterFirmware(const ExtensionUnitSpec&)
+std::unique_ptr<XuFirmware> MakeRegisterFirmware(const ExtensionUnitModel&)
 {
     return std::make_unique<RegisterControl>();
 }

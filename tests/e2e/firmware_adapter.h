@@ -17,6 +17,6 @@ inline constexpr const char* PresetText = "Velmora";
 // The control holds 12-byte packets at its start: a write of the control's length (or, for a
 // control shorter than a packet, the pieces adding up to one) is one request; reads hand out
 // the response the same way.
-std::unique_ptr<XuFirmware> MakeRegisterFirmware(const ExtensionUnitSpec& unit);
+std::unique_ptr<XuFirmware> MakeRegisterFirmware(const ExtensionUnitModel& unit);
 
 }  // namespace velmora::e2e

@@ -17,7 +17,7 @@ std::optional<unsigned long> ParseNumber(const std::string& text, int base, unsi
     return value;
 }
 
-std::optional<ExtensionUnitSpec> ParseUnit(const std::string& text, std::string& error)
+std::optional<ExtensionUnitModel> ParseUnit(const std::string& text, std::string& error)
 {
     std::vector<std::string> fields;
     std::size_t start = 0;
@@ -31,7 +31,7 @@ std::optional<ExtensionUnitSpec> ParseUnit(const std::string& text, std::string&
         error = "--xu takes GUID[,UNIT[,LENGTH]]: " + text;
         return std::nullopt;
     }
-    ExtensionUnitSpec unit;
+    ExtensionUnitModel unit;
     unit.unitId = DefaultUnitId;
     const std::optional<Guid> guid = ParseGuid(fields[0]);
     if (!guid) {
@@ -107,12 +107,12 @@ std::optional<EmulatorOptions> ParseEmulatorOptions(const std::vector<std::strin
         }
     }
     if (options.camera.units.empty()) {
-        ExtensionUnitSpec unit;
+        ExtensionUnitModel unit;
         unit.guid = DefaultXuPropertySet;
         unit.unitId = DefaultUnitId;
         options.camera.units.push_back(unit);
     }
-    error = ValidateCameraSpec(options.camera);
+    error = ValidateCameraModel(options.camera);
     if (!error.empty()) return std::nullopt;
     return options;
 }

@@ -10,7 +10,7 @@
 namespace velmora::e2e {
 
 struct EmulatorOptions {
-    CameraSpec camera;
+    CameraModel camera;
     std::string logFile;      // every request, one a line; empty: standard error
     std::string controlFifo;  // fault and plug commands, one a line; empty: none
     std::string vhciDir = "/sys/devices/platform/vhci_hcd.0";

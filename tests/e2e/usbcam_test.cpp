@@ -31,11 +31,11 @@ struct RecordingFirmware : XuFirmware {
     std::vector<Bytes>* writes;
 };
 
-CameraSpec TwoUnitCamera()
+CameraModel TwoUnitCamera()
 {
-    CameraSpec spec;
-    spec.units = {{DefaultXuPropertySet, 1, 12}, {OtherGuid, 5, 64}};
-    return spec;
+    CameraModel model;
+    model.units = {{DefaultXuPropertySet, 1, 12}, {OtherGuid, 5, 64}};
+    return model;
 }
 
 SetupPacket ClassRequest(bool in, std::uint8_t request, std::uint8_t selector, std::uint8_t entity,
@@ -62,10 +62,10 @@ SetupPacket GetDescriptor(std::uint8_t type, std::uint8_t index, std::uint16_t l
 
 class CameraTest : public ::testing::Test {
 protected:
-    explicit CameraTest(CameraSpec spec = TwoUnitCamera())
+    explicit CameraTest(CameraModel model = TwoUnitCamera())
         : camera(
-              std::move(spec),
-              [this](const ExtensionUnitSpec&) { return std::make_unique<RecordingFirmware>(&writes); },
+              std::move(model),
+              [this](const ExtensionUnitModel&) { return std::make_unique<RecordingFirmware>(&writes); },
               [this](const std::string& line) { log.push_back(line); })
     {
     }
@@ -76,8 +76,8 @@ protected:
 
 TEST(Descriptors, ConfigurationChainsItsLengthsAndNamesEveryUnit)
 {
-    const CameraSpec spec = TwoUnitCamera();
-    const DescriptorSet set = BuildDescriptors(spec);
+    const CameraModel model = TwoUnitCamera();
+    const DescriptorSet set = BuildDescriptors(model);
     ASSERT_EQ(set.device.size(), 18u);
     EXPECT_EQ(set.device[8] | (set.device[9] << 8), 0xABCD);
     EXPECT_EQ(set.device[10] | (set.device[11] << 8), 0xEF01);
@@ -125,21 +125,21 @@ TEST(Descriptors, ConfigurationChainsItsLengthsAndNamesEveryUnit)
     EXPECT_EQ(c[second + 25], 0x02);
 }
 
-TEST(Descriptors, ProductStringIsUtf16AndSpecsAreValidated)
+TEST(Descriptors, ProductStringIsUtf16AndModelsAreValidated)
 {
-    CameraSpec spec;
-    spec.product = "Cam";
-    EXPECT_EQ(StringDescriptor(spec, 2), (Bytes{8, 3, 'C', 0, 'a', 0, 'm', 0}));
-    EXPECT_EQ(StringDescriptor(spec, 0), (Bytes{4, 3, 0x09, 0x04}));
-    EXPECT_TRUE(StringDescriptor(spec, 9).empty());
+    CameraModel model;
+    model.product = "Cam";
+    EXPECT_EQ(StringDescriptor(model, 2), (Bytes{8, 3, 'C', 0, 'a', 0, 'm', 0}));
+    EXPECT_EQ(StringDescriptor(model, 0), (Bytes{4, 3, 0x09, 0x04}));
+    EXPECT_TRUE(StringDescriptor(model, 9).empty());
 
-    EXPECT_NE(ValidateCameraSpec(spec), "");  // no unit
-    spec.units = {{DefaultXuPropertySet, 3, 12}, {OtherGuid, 3, 12}};
-    EXPECT_NE(ValidateCameraSpec(spec), "");  // repeated id
-    spec.units = {{DefaultXuPropertySet, 3, 0}};
-    EXPECT_NE(ValidateCameraSpec(spec), "");  // zero length
-    spec.units = {{DefaultXuPropertySet, 3, 12}};
-    EXPECT_EQ(ValidateCameraSpec(spec), "");
+    EXPECT_NE(ValidateCameraModel(model), "");  // no unit
+    model.units = {{DefaultXuPropertySet, 3, 12}, {OtherGuid, 3, 12}};
+    EXPECT_NE(ValidateCameraModel(model), "");  // repeated id
+    model.units = {{DefaultXuPropertySet, 3, 0}};
+    EXPECT_NE(ValidateCameraModel(model), "");  // zero length
+    model.units = {{DefaultXuPropertySet, 3, 12}};
+    EXPECT_EQ(ValidateCameraModel(model), "");
 }
 
 TEST_F(CameraTest, ExtensionUnitAnswersSizeInfoAndRunsTheFirmware)

@@ -121,14 +121,14 @@ std::string UvcRequestName(std::uint8_t request)
     }
 }
 
-UvcCamera::UvcCamera(CameraSpec spec, const FirmwareFactory& makeFirmware, LogSink log)
-    : m_spec(std::move(spec)),
-      m_descriptors(BuildDescriptors(m_spec)),
+UvcCamera::UvcCamera(CameraModel model, const FirmwareFactory& makeFirmware, LogSink log)
+    : m_model(std::move(model)),
+      m_descriptors(BuildDescriptors(m_model)),
       m_log(std::move(log)),
       m_probe(DefaultProbe()),
       m_commit(DefaultProbe())
 {
-    for (const ExtensionUnitSpec& unit : m_spec.units) m_units.push_back(Unit{unit, makeFirmware(unit)});
+    for (const ExtensionUnitModel& unit : m_model.units) m_units.push_back(Unit{unit, makeFirmware(unit)});
 }
 
 void UvcCamera::Log(const std::string& line) const
@@ -183,7 +183,7 @@ ControlResult UvcCamera::Standard(const SetupPacket& setup, std::string& what)
             if (type == 1) return Answer(m_descriptors.device);
             if (type == 2 && index == 0) return Answer(m_descriptors.configuration);
             if (type == 3) {
-                Bytes text = StringDescriptor(m_spec, index);
+                Bytes text = StringDescriptor(m_model, index);
                 if (!text.empty()) return Answer(text);
             }
             return ControlResult{true, {}};  // device qualifier, BOS, unknown strings
@@ -232,7 +232,7 @@ ControlResult UvcCamera::Class(const SetupPacket& setup, const std::vector<std::
         return CameraTerminal(setup, out);
     }
     for (Unit& unit : m_units) {
-        if (unit.spec.unitId == entity) {
+        if (unit.model.unitId == entity) {
             what = "XU" + std::to_string(entity) + "." + std::to_string(selector) + " " + request;
             return ExtensionUnit(unit, setup, out, what);
         }
@@ -246,7 +246,7 @@ ControlResult UvcCamera::ExtensionUnit(Unit& unit, const SetupPacket& setup,
 {
     const std::uint8_t selector = static_cast<std::uint8_t>(setup.value >> 8);
     if (selector != XuControlSelector) return Stall(ErrorInvalidControl);
-    const std::size_t length = unit.spec.controlLength;
+    const std::size_t length = unit.model.controlLength;
 
     switch (setup.request) {
         case UvcGetInfo:
@@ -254,7 +254,7 @@ ControlResult UvcCamera::ExtensionUnit(Unit& unit, const SetupPacket& setup,
             return Answer({InfoGetSet});
         case UvcGetLen:
             m_errorCode = 0;
-            return Answer(Le16Bytes(unit.spec.controlLength));
+            return Answer(Le16Bytes(unit.model.controlLength));
         case UvcGetMin:
         case UvcGetDef:
         case UvcGetRes:

@@ -23,7 +23,7 @@ public:
     virtual std::vector<std::uint8_t> Read(std::size_t length) = 0;
 };
 
-using FirmwareFactory = std::function<std::unique_ptr<XuFirmware>(const ExtensionUnitSpec&)>;
+using FirmwareFactory = std::function<std::unique_ptr<XuFirmware>(const ExtensionUnitModel&)>;
 using LogSink = std::function<void(const std::string& line)>;
 
 // The outcome of one control transfer.
@@ -49,9 +49,9 @@ std::string UvcRequestName(std::uint8_t request);
 
 class UvcCamera {
 public:
-    UvcCamera(CameraSpec spec, const FirmwareFactory& makeFirmware, LogSink log);
+    UvcCamera(CameraModel model, const FirmwareFactory& makeFirmware, LogSink log);
 
-    const CameraSpec& Spec() const { return m_spec; }
+    const CameraModel& Model() const { return m_model; }
     const DescriptorSet& Descriptors() const { return m_descriptors; }
 
     // One control transfer on endpoint 0; out holds the OUT data stage.
@@ -66,7 +66,7 @@ public:
 
 private:
     struct Unit {
-        ExtensionUnitSpec spec;
+        ExtensionUnitModel model;
         std::unique_ptr<XuFirmware> firmware;
     };
 
@@ -79,7 +79,7 @@ private:
     ControlResult Streaming(const SetupPacket& setup, const std::vector<std::uint8_t>& out);
     ControlResult Stall(std::uint8_t errorCode);
 
-    CameraSpec m_spec;
+    CameraModel m_model;
     DescriptorSet m_descriptors;
     std::vector<Unit> m_units;
     LogSink m_log;

@@ -37,24 +37,24 @@ constexpr std::uint32_t FrameBytes = std::uint32_t{FrameWidth} * FrameHeight * 2
 
 }  // namespace
 
-std::string ValidateCameraSpec(const CameraSpec& spec)
+std::string ValidateCameraModel(const CameraModel& model)
 {
-    if (spec.units.empty()) return "the camera needs at least one extension unit";
+    if (model.units.empty()) return "the camera needs at least one extension unit";
     std::set<std::uint8_t> ids;
-    for (const ExtensionUnitSpec& unit : spec.units) {
+    for (const ExtensionUnitModel& unit : model.units) {
         if (unit.unitId == 0) return "unit id 0 is reserved for the interface";
         if (!ids.insert(unit.unitId).second) return "unit id " + std::to_string(unit.unitId) + " repeated";
         if (unit.controlLength == 0) return "control length 0";
     }
-    if (spec.units.size() > 200) return "too many extension units";
+    if (model.units.size() > 200) return "too many extension units";
     return {};
 }
 
-DescriptorSet BuildDescriptors(const CameraSpec& spec)
+DescriptorSet BuildDescriptors(const CameraModel& model)
 {
     DescriptorSet set;
     std::set<std::uint8_t> used;
-    for (const ExtensionUnitSpec& unit : spec.units) used.insert(unit.unitId);
+    for (const ExtensionUnitModel& unit : model.units) used.insert(unit.unitId);
     set.cameraTerminalId = FirstFreeId(used);
     used.insert(set.cameraTerminalId);
     set.outputTerminalId = FirstFreeId(used);
@@ -62,8 +62,8 @@ DescriptorSet BuildDescriptors(const CameraSpec& spec)
     // Device: class EF/02/01 (interface association), 64-byte control endpoint, one configuration.
     Bytes& d = set.device;
     d = {18, 0x01, 0x00, 0x02, 0xEF, 0x02, 0x01, 64};
-    Put16(d, spec.vendorId);
-    Put16(d, spec.productId);
+    Put16(d, model.vendorId);
+    Put16(d, model.productId);
     Put16(d, 0x0100);
     d.insert(d.end(), {1, 2, 3, 1});
 
@@ -84,7 +84,7 @@ DescriptorSet BuildDescriptors(const CameraSpec& spec)
     c.insert(c.end(), {0x00, 0x02, 0x00});
 
     std::uint8_t source = set.cameraTerminalId;
-    for (const ExtensionUnitSpec& unit : spec.units) {
+    for (const ExtensionUnitModel& unit : model.units) {
         c.insert(c.end(), {static_cast<std::uint8_t>(24 + 1 + 2), 0x24, 0x06, unit.unitId});
         const auto guid = GuidBytes(unit.guid);
         c.insert(c.end(), guid.begin(), guid.end());
@@ -126,13 +126,13 @@ DescriptorSet BuildDescriptors(const CameraSpec& spec)
     return set;
 }
 
-std::vector<std::uint8_t> StringDescriptor(const CameraSpec& spec, std::uint8_t index)
+std::vector<std::uint8_t> StringDescriptor(const CameraModel& model, std::uint8_t index)
 {
     if (index == 0) return {4, 0x03, 0x09, 0x04};
     const std::string* text = nullptr;
-    if (index == 1) text = &spec.manufacturer;
-    if (index == 2) text = &spec.product;
-    if (index == 3) text = &spec.serial;
+    if (index == 1) text = &model.manufacturer;
+    if (index == 2) text = &model.product;
+    if (index == 3) text = &model.serial;
     if (!text) return {};
     // ASCII only: each byte becomes one UTF-16LE code unit; at most 126 of them fit.
     const std::size_t count = text->size() < 126 ? text->size() : 126;

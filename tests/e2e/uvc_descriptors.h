@@ -17,19 +17,19 @@ inline constexpr std::uint8_t ZoomAbsoluteSelector = 0x0B;  // CT_ZOOM_ABSOLUTE_
 inline constexpr std::uint16_t FrameWidth = 160;
 inline constexpr std::uint16_t FrameHeight = 120;
 
-struct ExtensionUnitSpec {
+struct ExtensionUnitModel {
     Guid guid;
     std::uint8_t unitId = 0;
     std::uint16_t controlLength = 12;  // what GET_LEN answers for selector 10
 };
 
-struct CameraSpec {
+struct CameraModel {
     std::uint16_t vendorId = 0xABCD;
     std::uint16_t productId = 0xEF01;
     std::string manufacturer = "Velmora";
     std::string product = "USB Camera";
     std::string serial = "E2E0001";
-    std::vector<ExtensionUnitSpec> units;  // chained camera terminal -> units... -> output terminal
+    std::vector<ExtensionUnitModel> units;  // chained camera terminal -> units... -> output terminal
 };
 
 struct DescriptorSet {
@@ -39,12 +39,12 @@ struct DescriptorSet {
     std::uint8_t outputTerminalId = 0;
 };
 
-// Empty when the spec cannot be described: no unit, unit id 0 or repeated, control length 0.
-std::string ValidateCameraSpec(const CameraSpec& spec);
+// Empty when the model cannot be described: no unit, unit id 0 or repeated, control length 0.
+std::string ValidateCameraModel(const CameraModel& model);
 
-DescriptorSet BuildDescriptors(const CameraSpec& spec);
+DescriptorSet BuildDescriptors(const CameraModel& model);
 
 // String descriptor index: 0 the language list, 1 manufacturer, 2 product, 3 serial. Empty for others.
-std::vector<std::uint8_t> StringDescriptor(const CameraSpec& spec, std::uint8_t index);
+std::vector<std::uint8_t> StringDescriptor(const CameraModel& model, std::uint8_t index);
 
 }  // namespace velmora::e2e
