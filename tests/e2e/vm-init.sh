@@ -35,7 +35,7 @@ mount -t overlay overlay -o lowerdir=/host,upperdir=/overlay/upper,workdir=/over
   finish
 }
 for dir in proc sys dev; do mount --bind "/$dir" "/newroot/$dir"; done
-mount -t tmpfs tmpfs /newroot/tmp
+# /tmp stays the host's (writable through the overlay): the checkout under test may live there.
 mount -t tmpfs tmpfs /newroot/run
 mkdir -p /newroot/run/udev /newroot/e2e-out /newroot/e2e-bin
 mount --bind /out /newroot/e2e-out
