@@ -1,19 +1,4 @@
 #!/usr/bin/env bash
 # Builds and runs the start-up benchmark under Xvfb and prints the ratios.
 # Usage: bench/startup/run.sh [BUILD_DIR]   (VELMORA_STARTUP_ROUNDS sets the launches of each; 20)
-set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${1:-$root/build-bench}
-
-type=()
-[ -f "$build/CMakeCache.txt" ] || type=(-DCMAKE_BUILD_TYPE=Release)
-cmake -S "$root" -B "$build" -G Ninja "${type[@]}" > "$build.configure.log" 2>&1 ||
-  { tail -20 "$build.configure.log"; exit 1; }
-cmake --build "$build" --target velmora_startup_bench -- -j2 > "$build.build.log" 2>&1 ||
-  { tail -30 "$build.build.log"; exit 1; }
-
-bench=$build/bench/startup/velmora_startup_bench
-runtime=$(mktemp -d)
-trap 'rm -rf "$runtime"' EXIT
-export XDG_RUNTIME_DIR=$runtime
-QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$bench" --benchmark_counters_tabular=true
+exec bash "$(dirname "$0")/../run-under-xvfb.sh" velmora_startup_bench bench/startup/velmora_startup_bench "$@"
