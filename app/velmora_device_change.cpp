@@ -34,7 +34,7 @@ private:
 
 void Velmora::RegisterDeviceChange()
 {
-    m_deviceChange = m_backend ? m_backend->CreateDeviceChangeSource() : nullptr;
+    m_deviceChange = m_backend->CreateDeviceChangeSource();
     if (!m_deviceChange) {
         velmora::LogDeviceChangeRegistrationFailed();
         return;

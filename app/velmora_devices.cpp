@@ -4,17 +4,12 @@
 
 int Velmora::EnumerateAndFill()
 {
-    if (m_backend) velmora::EnumerateCaptureDevices(m_deviceTable, *m_backend);
+    velmora::EnumerateCaptureDevices(m_deviceTable, *m_backend);
     return velmora::FillDeviceList(ui.DeviceList, m_deviceTable);
 }
 
 int Velmora::RefreshDeviceList()
 {
-    if (!m_backend) {
-        ui.DeviceList->clear();
-        velmora::ClearDeviceTable(m_deviceTable);
-        return 0;
-    }
     return velmora::RefreshDeviceList(ui.DeviceList, m_deviceTable, *m_backend);
 }
 

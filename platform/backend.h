@@ -27,8 +27,8 @@ std::shared_ptr<Backend> CreateBackend(std::string_view name, std::string& error
 // The name VELMORA_BACKEND asks for, or empty.
 std::string RequestedBackendName();
 
-// The process's backend: the installed one, else one created from VELMORA_BACKEND on first use
-// (an unknown name falls back to the default).
+// The process's backend, never null: the installed one, else one created from VELMORA_BACKEND on
+// first use (an unknown name falls back to the default).
 Backend& ActiveBackend();
 std::shared_ptr<Backend> ActiveBackendShared();
 void InstallBackend(std::shared_ptr<Backend> backend);
