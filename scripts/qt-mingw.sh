@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Builds Qt 5 for 64-bit Windows (mingw-w64) from Debian's own qtbase source, once, into a cache
+# outside the checkout keyed by the source version, the configure options and the compiler.
+# Prints the prefix on its last line. A second run with the same key only prints it.
+#
+#   scripts/qt-mingw.sh            build if needed, print the prefix
+#   scripts/qt-mingw.sh --key      print the cache key only
+#
+# VELMORA_CACHE chooses the cache folder (default: /var/cache/velmora as root, else
+# ${XDG_CACHE_HOME:-~/.cache}/velmora).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [ "$(id -u)" -eq 0 ]; then default_cache=/var/cache/velmora; else default_cache=${XDG_CACHE_HOME:-$HOME/.cache}/velmora; fi
+cache=${VELMORA_CACHE:-$default_cache}
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+jobs=${VELMORA_JOBS:-$(nproc)}
+
+step() { # step LIMIT_SECONDS NAME COMMAND...: runs one step under timeout and prints its time
+  local limit=$1 name=$2 t0 code
+  shift 2
+  t0=$(date +%s)
+  timeout "$limit" "$@" && code=0 || code=$?
+  echo "qt-mingw: $name took $(( $(date +%s) - t0 )) s" >&2
+  [ "$code" -eq 0 ] || { echo "qt-mingw: $name failed ($code)" >&2; return "$code"; }
+}
+
+# Only what Velmora needs: Core, Gui, Widgets, Test, the windows and offscreen platform plugins and
+# the Vista style. wintab is not in the +dfsg tarball, hence no tablet events.
+configure_options=(
+  -xplatform win32-g++ -device-option CROSS_COMPILE=x86_64-w64-mingw32-
+  -opensource -confirm-license -release -shared -strip
+  -nomake examples -nomake tests -no-opengl -no-dbus -no-icu -no-direct2d
+  -qt-zlib -qt-libpng -qt-libjpeg -qt-freetype -qt-pcre -qt-harfbuzz
+  -no-sql-sqlite -no-sql-odbc -no-feature-sql -no-feature-network -no-feature-tabletevent
+  -no-feature-concurrent -no-feature-printsupport -no-feature-xml
+)
+# The Makefile targets of src/ that give those modules and plugins.
+make_targets=(sub-corelib sub-gui sub-widgets sub-testlib sub-platformsupport sub-plugins)
+
+ensure_source_entry() {
+  if grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then return; fi
+  local src=/etc/apt/sources.list.d/debian.sources
+  [ -f "$src" ] || { echo "qt-mingw: no deb-src entry and no $src to derive one from" >&2; exit 1; }
+  sed 's/^Types: deb$/Types: deb-src/' "$src" | $sudo tee /etc/apt/sources.list.d/velmora-debian-src.sources > /dev/null
+  step 600 "apt-get update" $sudo apt-get update -q > /dev/null
+}
+
+source_version() {
+  apt-cache showsrc qtbase-opensource-src 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -1
+}
+
+ensure_source_entry
+version=$(source_version)
+if [ -z "$version" ]; then
+  step 600 "apt-get update" $sudo apt-get update -q > /dev/null
+  version=$(source_version)
+fi
+[ -n "$version" ] || { echo "qt-mingw: apt knows no qtbase-opensource-src source package" >&2; exit 1; }
+
+compiler=$(x86_64-w64-mingw32-g++-posix --version | head -1)
+key=$(printf '%s\n' "$version" "${configure_options[*]}" "${make_targets[*]}" "$compiler" | sha256sum | cut -c1-16)
+if [ "${1:-}" = "--key" ]; then echo "$key"; exit 0; fi
+
+prefix="$cache/qt5-mingw-x86_64-$key"
+if [ -f "$prefix/.complete" ]; then
+  echo "qt-mingw: cached $prefix (qtbase $version)" >&2
+  echo "$prefix"
+  exit 0
+fi
+
+# The work folder survives a failed or interrupted run, so the next run resumes where it stopped.
+work="$cache/qt5-mingw-work-$key"
+rm -rf "$prefix"
+mkdir -p "$work/download" "$work/build"
+echo "qt-mingw: building qtbase $version for x86_64 Windows into $prefix" >&2
+if ! ls "$work"/download/*.dsc > /dev/null 2>&1; then
+  (cd "$work/download" && step 900 "apt-get source" apt-get source -q --download-only "qtbase-opensource-src=$version" > /dev/null)
+fi
+if [ ! -x "$work/source/configure" ]; then
+  rm -rf "$work/source"
+  (cd "$work" && step 600 "unpacking and patching" dpkg-source -x download/*.dsc source > /dev/null)
+fi
+if [ ! -f "$work/build/src/Makefile" ]; then
+  (cd "$work/build" && step 1200 "configure" ../source/configure -prefix "$prefix" "${configure_options[@]}" > configure.log 2>&1 &&
+    step 600 "generating makefiles" make -C src qmake_all > qmake.log 2>&1) ||
+    { tail -30 "$work/build/configure.log" "$work/build/qmake.log" >&2; exit 1; }
+fi
+(cd "$work/build" && step 3600 "make ${make_targets[*]}" make -C src -j"$jobs" "${make_targets[@]}" > make.log 2>&1) ||
+  { grep -E 'error|Error' "$work/build/make.log" | head -30 >&2; tail -20 "$work/build/make.log" >&2; exit 1; }
+install_targets=()
+for target in "${make_targets[@]}"; do install_targets+=("$target-install_subtargets"); done
+(cd "$work/build" && step 1200 "install" make -C src "${install_targets[@]}" > install.log 2>&1 &&
+  step 600 "install tools and mkspecs" make install_mkspecs install_qmake >> install.log 2>&1 &&
+  step 600 "install host tools" make -C src sub-moc-install_subtargets sub-rcc-install_subtargets \
+    sub-uic-install_subtargets >> install.log 2>&1) ||
+  { tail -30 "$work/build/install.log" >&2; exit 1; }
+echo "qtbase $version; ${configure_options[*]}; $compiler" > "$prefix/.complete"
+rm -rf "$work"
+du -sh "$prefix" >&2
+echo "$prefix"
