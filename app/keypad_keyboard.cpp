@@ -35,6 +35,9 @@ void SetKeypadToolTips(const QVector<KeypadKey>& keys)
 KeypadKeyboard::KeypadKeyboard(QWidget* window, QComboBox* deviceList, QVector<KeypadKey> keys)
     : m_window(window), m_deviceList(deviceList), m_keys(std::move(keys))
 {
+    m_release.setSingleShot(true);
+    m_release.setInterval(kReleaseSettleMs);
+    connect(&m_release, &QTimer::timeout, this, [this] { Release(); });
     // On the application, not the window: a key comes up wherever the focus is by then.
     qApp->installEventFilter(this);
 }
@@ -69,6 +72,13 @@ bool KeypadKeyboard::eventFilter(QObject* watched, QEvent* event)
 
 bool KeypadKeyboard::OnKeyPress(QObject* watched, const QKeyEvent& event)
 {
+    if (m_release.isActive()) {
+        if (IsHeldKey(event) && event.timestamp() != 0 && event.timestamp() == m_releaseTimestamp) {
+            m_release.stop();  // auto-repeat: still held
+            return true;
+        }
+        Release();
+    }
     if (!InWindow(watched)) return false;
     const int key = event.key();
     // The focused button's own Space would be a second key.
@@ -89,15 +99,22 @@ bool KeypadKeyboard::OnKeyPress(QObject* watched, const QKeyEvent& event)
 
 bool KeypadKeyboard::OnKeyRelease(QObject* watched, const QKeyEvent& event)
 {
-    // With a modifier pressed meanwhile the same physical key can come up as another Qt::Key.
-    const bool heldKey = m_held && (event.key() == m_heldKey ||
-                                    (m_heldScanCode != 0 && event.nativeScanCode() == m_heldScanCode));
-    if (heldKey) {
-        if (!event.isAutoRepeat()) Release();
+    if (IsHeldKey(event)) {
+        if (!event.isAutoRepeat() && !m_release.isActive()) {
+            m_releaseTimestamp = event.timestamp();
+            m_release.start();
+        }
         return true;
     }
     // A focused button held by its key would take Space coming up as a click of its own.
     return m_held && InWindow(watched) && (event.key() == Qt::Key_Space || event.key() == Qt::Key_Select);
+}
+
+bool KeypadKeyboard::IsHeldKey(const QKeyEvent& event) const
+{
+    // With a modifier pressed meanwhile the same physical key can come up as another Qt::Key.
+    return m_held &&
+           (event.key() == m_heldKey || (m_heldScanCode != 0 && event.nativeScanCode() == m_heldScanCode));
 }
 
 bool KeypadKeyboard::InWindow(QObject* watched) const
@@ -133,6 +150,7 @@ void KeypadKeyboard::Release()
 {
     if (!m_held) return;
     // Forgotten first: the released slot may open the warning, whose event loop delivers more keys.
+    m_release.stop();
     QPushButton* button = m_held;
     m_held = nullptr;
     m_heldKey = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <QVector>
 #include <QtGlobal>
 
@@ -28,11 +29,16 @@ void SetKeypadToolTips(const QVector<KeypadKey>& keys);
 
 // Watches the application's events for the keys typed into one window. One key at a time: while a
 // key holds its button down, other keys and mouse presses on the twelve buttons are ignored, and
-// auto-repeat sends nothing. The held key is released when it comes up wherever it is delivered,
-// when the window is deactivated or hidden, and when its button loses the focus. deviceList keeps
-// Up and Down while it has the focus.
+// auto-repeat sends nothing. The held key is released when it comes up wherever it is delivered
+// (after a short settling time, see kReleaseSettleMs), at once when the window is deactivated or
+// hidden or its button loses the focus. deviceList keeps Up and Down while it has the focus.
 class KeypadKeyboard : public QObject {
 public:
+    // X11 sends auto-repeat as a release and a press with one timestamp; a loaded client can read
+    // the release before the press arrives, so the toolkit cannot pair them. A release waits this
+    // long for its press.
+    static constexpr int kReleaseSettleMs = 50;
+
     KeypadKeyboard(QWidget* window, QComboBox* deviceList, QVector<KeypadKey> keys);
     ~KeypadKeyboard() override;
     KeypadKeyboard(const KeypadKeyboard&) = delete;
@@ -44,6 +50,7 @@ protected:
 private:
     bool OnKeyPress(QObject* watched, const QKeyEvent& event);
     bool OnKeyRelease(QObject* watched, const QKeyEvent& event);
+    bool IsHeldKey(const QKeyEvent& event) const;
     bool InWindow(QObject* watched) const;
     const KeypadKey* Find(int key) const;
     bool IsButton(QObject* watched) const;
@@ -56,4 +63,6 @@ private:
     QPushButton* m_held = nullptr;
     int m_heldKey = 0;
     quint32 m_heldScanCode = 0;
+    QTimer m_release;
+    quint64 m_releaseTimestamp = 0;
 };

@@ -36,6 +36,7 @@ const KeyboardKey kKeys[] = {
 
 const QString kZoomIn = "camera 0: 26 16 00 00 00 01 00 00 00 00 03 BF";
 const QString kFocusIn = "camera 0: 26 16 00 00 00 01 00 00 00 00 04 BE";
+const QString kZoomOut = "camera 0: 26 16 00 00 00 01 00 00 00 00 07 BB";
 const QString kFocusOut = "camera 0: 26 16 00 00 00 01 00 00 00 00 06 BC";
 const QString kKeyUp = "camera 0: 26 16 00 00 00 01 00 00 00 00 16 AC";
 
@@ -75,9 +76,26 @@ protected:
         QTest::keyPress(Focused(), key);
         return log->Take();
     }
+    // A held key's release settles for a moment (the X server's auto-repeat could still follow).
     QStringList KeyUp(Qt::Key key)
     {
         QTest::keyRelease(Focused(), key);
+        QPushButton* button = ButtonOf(key);
+        EXPECT_TRUE(QTest::qWaitFor([button] { return !button->isDown(); }, 2000));
+        return log->Take();
+    }
+    QPushButton* ButtonOf(Qt::Key key)
+    {
+        for (const KeyboardKey& row : kKeys) {
+            if (row.key == key) return Button(row.button);
+        }
+        return nullptr;
+    }
+    QStringList Send(QEvent::Type type, Qt::Key key, ulong timestamp)
+    {
+        QKeyEvent event(type, key, Qt::NoModifier);
+        event.setTimestamp(timestamp);
+        QApplication::sendEvent(Focused(), &event);
         return log->Take();
     }
     // One auto-repeat step, as a held key gives it: a release and a press, both marked repeated.
@@ -142,6 +160,22 @@ TEST_F(KeyboardTest, AHeldKeyIgnoresRepeatsOtherKeysAndSpaceUntilItComesUp)
     EXPECT_EQ(Repeat(Qt::Key_Left), QStringList());
     EXPECT_EQ(KeyDown(Qt::Key_Left), QStringList({kFocusIn}));
     EXPECT_EQ(KeyUp(Qt::Key_Left), QStringList({kKeyUp}));
+}
+
+TEST_F(KeyboardTest, ARepeatThatTheToolkitCouldNotPairIsStillARepeat)
+{
+    // Auto-repeat read as a plain release and press of one instant: the key is still held.
+    EXPECT_EQ(Send(QEvent::KeyPress, Qt::Key_Down, 1000), QStringList({kZoomOut}));
+    EXPECT_EQ(Send(QEvent::KeyRelease, Qt::Key_Down, 1700), QStringList());
+    EXPECT_EQ(Send(QEvent::KeyPress, Qt::Key_Down, 1700), QStringList());
+    QTest::qWait(2 * KeypadKeyboard::kReleaseSettleMs);
+    EXPECT_EQ(log->Take(), QStringList());
+    EXPECT_TRUE(Button("Zoom_outButton")->isDown());
+
+    // Let go and pressed again at once, a new instant: a release and a new press.
+    EXPECT_EQ(Send(QEvent::KeyRelease, Qt::Key_Down, 2000), QStringList());
+    EXPECT_EQ(Send(QEvent::KeyPress, Qt::Key_Down, 2010), QStringList({kKeyUp, kZoomOut}));
+    EXPECT_EQ(KeyUp(Qt::Key_Down), QStringList({kKeyUp}));
 }
 
 TEST_F(KeyboardTest, AHeldKeyIgnoresTheMouseOnTheOtherButtons)
