@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
+#include <utility>
+
 #include "ui_velmora.h"
 
 QVector<KeypadKey> KeypadKeys(const Ui_VelmoraClass& form)
@@ -62,7 +64,8 @@ bool KeypadKeyboard::eventFilter(QObject* watched, QEvent* event)
             if (watched == m_window) Release();
             return false;
         case QEvent::FocusOut:
-            // Before the button's own handler, which would release it without the key.
+            // Ahead of the button's own handler, which would emit released() itself and leave the
+            // key coming up to send a second release.
             if (m_held && watched == m_held) Release();
             return false;
         default:
