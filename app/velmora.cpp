@@ -17,6 +17,10 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent), m_backend(velmora::Acti
     RegisterDeviceChange();
     QueryCameraZoom();
     ReadStatusRegisters();
+
+    const QVector<KeypadKey> keys = KeypadKeys(ui);
+    SetKeypadToolTips(keys);
+    m_keyboard = std::make_unique<KeypadKeyboard>(this, ui.DeviceList, keys);
 }
 
 Velmora::~Velmora()

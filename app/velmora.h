@@ -5,6 +5,7 @@
 #include <QString>
 #include <memory>
 
+#include "app/keypad_keyboard.h"
 #include "devices/device_table.h"
 #include "platform/backend.h"
 #include "platform/device_change.h"
@@ -85,6 +86,7 @@ private:
     QString m_cfgFolder;
     std::shared_ptr<velmora::Backend> m_backend;
     std::unique_ptr<velmora::DeviceChangeSource> m_deviceChange;
+    std::unique_ptr<KeypadKeyboard> m_keyboard;
 };
 
 // The one Velmora window, set by its constructor once the form exists.

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The keyboard by screen input, not Qt calls: under Xvfb, Up held down with xdotool (long enough
+# for the X server's auto-repeat) and let go puts exactly the zoom-in press and its release on the
+# simulated camera's trace.
+# Usage: keyboard_xdotool.sh VELMORA_BINARY   (exits 77, skipped, without Xvfb or xdotool)
+set -euo pipefail
+velmora=$1
+for tool in Xvfb xdotool; do
+  command -v "$tool" > /dev/null || { echo "SKIP: $tool is not installed (scripts/deps.sh build)"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2> /dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  for log in "$work"/*.log; do echo "--- $log" >&2; cat "$log" >&2; done
+  exit 1
+}
+
+# Xvfb picks a free display itself and writes its number to descriptor 3.
+Xvfb -displayfd 3 -screen 0 640x600x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=:$(head -1 "$work/display")
+export XDG_RUNTIME_DIR=$work
+
+trace=$work/trace
+: > "$trace"
+QT_QPA_PLATFORM=xcb VELMORA_BACKEND=sim VELMORA_SIM_TRACE=$trace VELMORA_SIM_CONFIG= \
+  "$velmora" > "$work/velmora.log" 2>&1 &
+pids+=($!)
+window=$(timeout 30 xdotool search --sync --onlyvisible --name "UVC" | head -1) || true
+[ -n "$window" ] || fail "the window did not appear"
+# No window manager: give the window the keyboard focus. The device list has it first and keeps Up
+# and Down; Tab moves it on to the keys.
+xdotool windowfocus --sync "$window"
+sleep 0.5
+xdotool key Tab
+sleep 0.3
+
+before=$(wc -l < "$trace")
+xdotool keydown Up
+sleep 1.5
+xdotool keyup Up
+for _ in $(seq 50); do
+  [ "$(grep -c '^SET' < <(tail -n +"$((before + 1))" "$trace"))" -ge 2 ] && break
+  sleep 0.1
+done
+sleep 0.5
+
+sent=$(tail -n +"$((before + 1))" "$trace" | sed -n 's/^SET .* data=//p')
+expected=$'26 16 00 00 00 01 00 00 00 00 03 BF\n26 16 00 00 00 01 00 00 00 00 16 AC'
+[ "$sent" = "$expected" ] || fail "holding Up sent:"$'\n'"${sent:-nothing}"$'\n'"expected:"$'\n'"$expected"
+echo "holding Up and letting go sent the zoom-in press and its release, nothing else"
