@@ -73,7 +73,7 @@ TEST(DescriptorSourceTest, TheWatcherGoesBeforeTheSourceItCallsInto)
             return count;
         };
         ASSERT_EQ(watchers(), 1);
-        backend->Script().destroyed = [&] { watchersLeft = watchers(); };
+        backend->Script().destroyed = [&watchersLeft, watchers] { watchersLeft = watchers(); };
     }
     EXPECT_EQ(watchersLeft, 0);
     backend->Script().destroyed = nullptr;

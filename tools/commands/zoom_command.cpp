@@ -38,9 +38,9 @@ void RunZoom(CommandContext& context)
         context.report.Set(field.name, field.value);
         window.insert(field.name, seen);
         if (seen == field.value) continue;
-        misfits += std::string(misfits.empty() ? field.name : std::string(", ") + field.name) + " " +
-                   std::to_string(field.value) + (misfits.empty() ? " reads as " : " as ") +
-                   std::to_string(seen);
+        if (!misfits.empty()) misfits += ", ";
+        misfits += std::string(field.name) + " " + std::to_string(field.value) +
+                   (misfits.empty() ? " reads as " : " as ") + std::to_string(seen);
     }
     context.report.Set("fitsWindow", misfits.empty());
     context.report.Set("window", window);
