@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QSocketNotifier>
 #include <QString>
 #include <memory>
 
@@ -86,6 +87,8 @@ private:
     QString m_cfgFolder;
     std::shared_ptr<velmora::Backend> m_backend;
     std::unique_ptr<velmora::DeviceChangeSource> m_deviceChange;
+    // Watches m_deviceChange's descriptor and calls into it: declared after it, so destroyed first.
+    std::unique_ptr<QSocketNotifier> m_deviceChangeWatcher;
     std::unique_ptr<KeypadKeyboard> m_keyboard;
 };
 

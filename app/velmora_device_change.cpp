@@ -2,13 +2,14 @@
 #include <QEvent>
 #include <QSocketNotifier>
 #include <functional>
+#include <memory>
 
 #include "app/velmora.h"
 #include "devices/device_change_handling.h"
 
 namespace {
 
-// Calls back whenever the descriptor turns readable; owned by the window, on the GUI thread.
+// Calls back whenever the descriptor turns readable; a child of the window, on the GUI thread.
 // Handles the notifier's own event rather than its activated() signal, whose signature differs
 // between Qt 5 and Qt 6.
 class DescriptorWatcher : public QSocketNotifier {
@@ -50,7 +51,7 @@ void Velmora::RegisterDeviceChange()
     if (!notice.empty()) qDebug().noquote() << QString::fromStdString(notice);
     const int descriptor = m_deviceChange->EventDescriptor();
     if (descriptor >= 0) {
-        new DescriptorWatcher(
+        m_deviceChangeWatcher = std::make_unique<DescriptorWatcher>(
             descriptor, [this] { m_deviceChange->DispatchPending(); }, this);
     }
 }

@@ -1,5 +1,6 @@
 #include "devices/device_list.h"
 
+#include <QDebug>
 #include <QVariant>
 
 #include "devices/device_enumeration.h"
@@ -11,10 +12,13 @@ int FillDeviceList(QComboBox* list, const DeviceTable& table)
 {
     list->clear();
     int count = 0;
-    while (count < DeviceTable::Capacity && table.monikers[count]) {
+    for (int slot = 0; slot < DeviceTable::Capacity && table.monikers[slot]; ++slot) {
         QString label;
-        if (!BuildDeviceLabel(label, table.monikers[count].get())) break;
-        list->insertItem(count, label, QVariant(table.handles[count]));
+        if (!BuildDeviceLabel(label, table.monikers[slot].get())) {
+            qDebug().noquote() << QString("device %1: its properties cannot be read, not listed").arg(slot);
+            continue;
+        }
+        list->insertItem(count, label, QVariant(table.handles[slot]));
         ++count;
     }
     if (count > 0) list->setCurrentIndex(0);

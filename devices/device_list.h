@@ -9,8 +9,9 @@
 namespace velmora {
 
 // Clears the list, then adds one item per filled slot from slot 0 on, with its label as text
-// and its handle as user data (Qt::UserRole), and stops at the first device whose property
-// store cannot be opened. Makes index 0 current when it added any. Returns the items added.
+// and its handle as user data (Qt::UserRole). A device whose property store cannot be opened
+// (pulled since the enumeration, a driver hiccup) keeps its slot but gets no item, and a debug
+// line says so. Makes index 0 current when it added any. Returns the items added.
 int FillDeviceList(QComboBox* list, const DeviceTable& table);
 
 // Clears the list before any device is given back, empties the table, enumerates again and

@@ -14,7 +14,8 @@ struct Options {
     bool trace = false;
     bool json = false;
     bool help = false;
-    std::string command;  // empty when none was given
+    bool rawCommand = false;  // --raw-command: a write's command byte goes out even with the read bit
+    std::string command;      // empty when none was given
     std::vector<std::string> operands;
     std::optional<std::string> param;        // --param, raw text
     std::optional<std::string> commandByte;  // --command, raw text

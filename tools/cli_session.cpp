@@ -89,8 +89,9 @@ const std::vector<DeviceEntry>& Session::Devices()
     }
     for (int i = 0; i < velmora::DeviceTable::Capacity && m_table.monikers[i]; ++i) {
         DeviceEntry entry;
-        if (!velmora::BuildDeviceLabel(entry.label, m_table.monikers[i].get())) break;
-        entry.index = i;
+        // As the window: a device whose properties cannot be read now is left out, not the rest.
+        if (!velmora::BuildDeviceLabel(entry.label, m_table.monikers[i].get())) continue;
+        entry.index = static_cast<int>(m_devices.size());
         entry.path = ReadDevicePath(*m_table.monikers[i]);
         entry.device = m_table.filters[i].get();
         m_devices.push_back(std::move(entry));

@@ -33,8 +33,9 @@ std::string CheckArguments(const CommandSpec& command, const Options& options)
     if (count < command.minOperands) return std::string(command.name) + " needs more arguments";
     if (count > command.maxOperands)
         return "unexpected argument '" + options.operands[command.maxOperands] + "'";
-    if (!command.registerOptions && (options.param || options.commandByte)) {
-        return std::string(options.param ? "--param" : "--command") + " applies to read and write only";
+    if (!command.registerOptions && (options.param || options.commandByte || options.rawCommand)) {
+        const char* option = options.param ? "--param" : options.commandByte ? "--command" : "--raw-command";
+        return std::string(option) + " applies to read and write only";
     }
     return {};
 }

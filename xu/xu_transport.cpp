@@ -156,8 +156,7 @@ Status GetXuControlSize(CaptureDevice* device, std::uint32_t selector, std::uint
     return StatusOk;
 }
 
-Status GetCameraZoom(CaptureDevice* device, std::int16_t& value, std::int16_t& minimum, std::int16_t& maximum,
-                     std::int16_t& step)
+Status ReadCameraZoom(CaptureDevice* device, CameraZoom& zoom)
 {
     if (!device) return StatusPointer;
     std::unique_ptr<CameraControl> camera;
@@ -170,10 +169,20 @@ Status GetCameraZoom(CaptureDevice* device, std::int16_t& value, std::int16_t& m
     CameraRange range;
     status = camera->GetRange(CameraProperty::Zoom, range);
     if (Failed(status)) return status;
-    value = Low16(current);
-    minimum = Low16(range.minimum);
-    maximum = Low16(range.maximum);
-    step = Low16(range.step);
+    zoom = CameraZoom{current, range.minimum, range.maximum, range.step};
+    return status;
+}
+
+Status GetCameraZoom(CaptureDevice* device, std::int16_t& value, std::int16_t& minimum, std::int16_t& maximum,
+                     std::int16_t& step)
+{
+    CameraZoom zoom;
+    const Status status = ReadCameraZoom(device, zoom);
+    if (Failed(status)) return status;
+    value = Low16(zoom.value);
+    minimum = Low16(zoom.minimum);
+    maximum = Low16(zoom.maximum);
+    step = Low16(zoom.step);
     return status;
 }
 

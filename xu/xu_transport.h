@@ -29,8 +29,19 @@ Status GetXuControlDirect(CaptureDevice* device, std::uint32_t selector, std::ui
 // The size query alone.
 Status GetXuControlSize(CaptureDevice* device, std::uint32_t selector, std::uint32_t& size);
 
-// IAMCameraControl zoom and roll. The device must be present (StatusPointer otherwise). The zoom
-// outputs are the low 16 bits of value, minimum, maximum and stepping delta, untouched on failure.
+// The zoom as the camera reports it, all 32 bits.
+struct CameraZoom {
+    std::int32_t value = 0;
+    std::int32_t minimum = 0;
+    std::int32_t maximum = 0;
+    std::int32_t step = 0;
+};
+
+// IAMCameraControl zoom and roll. The device must be present (StatusPointer otherwise).
+// ReadCameraZoom leaves zoom untouched on failure.
+Status ReadCameraZoom(CaptureDevice* device, CameraZoom& zoom);
+// What the window uses: the low 16 bits of value, minimum, maximum and stepping delta, untouched
+// on failure.
 Status GetCameraZoom(CaptureDevice* device, std::int16_t& value, std::int16_t& minimum, std::int16_t& maximum,
                      std::int16_t& step);
 Status SetCameraZoom(CaptureDevice* device, std::int32_t value);

@@ -1,5 +1,7 @@
 #include "platform/linux/linux_backend.h"
 
+#include <functional>
+#include <string>
 #include <utility>
 
 #include "platform/linux/linux_device_enumerator.h"
@@ -18,14 +20,19 @@ Status LinuxBackend::CreateSystemDeviceEnumerator(std::unique_ptr<SystemDeviceEn
         int error = 0;
         // Without it, Register opens its own.
         m_primedMonitor = UdevMonitor::Open(error, !m_system->UdevDaemonRunning());
+        m_primedNodes = std::make_shared<CaptureNodeEvents>(m_system);
     }
-    out = std::make_unique<LinuxDeviceEnumerator>(m_system);
+    std::function<void(const std::string&)> listed;
+    // Listed after the monitor opened: a removal from here on finds the node known.
+    if (m_primedNodes) listed = [nodes = m_primedNodes](const std::string& name) { nodes->Note(name); };
+    out = std::make_unique<LinuxDeviceEnumerator>(m_system, std::move(listed));
     return StatusOk;
 }
 
 std::unique_ptr<DeviceChangeSource> LinuxBackend::CreateDeviceChangeSource()
 {
-    return std::make_unique<UdevDeviceChangeSource>(m_system, std::move(m_primedMonitor));
+    return std::make_unique<UdevDeviceChangeSource>(m_system, std::move(m_primedMonitor),
+                                                    std::move(m_primedNodes));
 }
 
 }  // namespace velmora::linux_backend

@@ -6,10 +6,9 @@
 
 #include "platform/backend.h"
 #include "platform/linux/linux_system.h"
+#include "platform/linux/udev_device_change.h"
 
 namespace velmora::linux_backend {
-
-class UdevMonitor;
 
 class LinuxBackend : public Backend {
 public:
@@ -17,8 +16,9 @@ public:
     ~LinuxBackend() override;
 
     std::string Name() const override { return "linux"; }
-    // The first call also opens the udev monitor that the first device-change source takes over, so
-    // that no arrival or removal falls between the first enumeration and the registration.
+    // The first call also opens the udev monitor that the first device-change source takes over, and
+    // its enumerator notes the capture nodes it lists for that source, so that no arrival or removal
+    // falls between the first enumeration and the registration.
     Status CreateSystemDeviceEnumerator(std::unique_ptr<SystemDeviceEnumerator>& out) override;
     std::unique_ptr<DeviceChangeSource> CreateDeviceChangeSource() override;
 
@@ -28,6 +28,7 @@ private:
     std::shared_ptr<LinuxSystem> m_system;
     bool m_primed = false;
     std::unique_ptr<UdevMonitor> m_primedMonitor;
+    std::shared_ptr<CaptureNodeEvents> m_primedNodes;
 };
 
 }  // namespace velmora::linux_backend

@@ -1,7 +1,9 @@
 // The system device enumerator on Linux: video4linux capture nodes from sysfs.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "platform/device_enumerator.h"
@@ -16,12 +18,18 @@ inline constexpr std::string_view PropertyDeviceNode = "DeviceNode";
 // order of their numbers. "FriendlyName" is the V4L2 card name, "DevicePath" as DevicePathOf says.
 class LinuxDeviceEnumerator : public SystemDeviceEnumerator {
 public:
-    explicit LinuxDeviceEnumerator(std::shared_ptr<LinuxSystem> system) : m_system(std::move(system)) {}
+    // listed, when set, hears the sysfs name ("video0") of every node listed.
+    explicit LinuxDeviceEnumerator(std::shared_ptr<LinuxSystem> system,
+                                   std::function<void(const std::string&)> listed = {})
+        : m_system(std::move(system)), m_listed(std::move(listed))
+    {
+    }
 
     Status CreateVideoInputEnumerator(std::unique_ptr<MonikerEnumerator>& out) override;
 
 private:
     std::shared_ptr<LinuxSystem> m_system;
+    std::function<void(const std::string&)> m_listed;
 };
 
 }  // namespace velmora::linux_backend

@@ -139,9 +139,11 @@ bool CaptureNodeEvents::Accept(const UdevEventFacts& facts)
 }
 
 UdevDeviceChangeSource::UdevDeviceChangeSource(std::shared_ptr<LinuxSystem> system,
-                                               std::unique_ptr<UdevMonitor> primed)
-    : m_system(system), m_monitor(std::move(primed)), m_captureNodes(std::move(system))
+                                               std::unique_ptr<UdevMonitor> primed,
+                                               std::shared_ptr<CaptureNodeEvents> primedNodes)
+    : m_system(std::move(system)), m_monitor(std::move(primed)), m_captureNodes(std::move(primedNodes))
 {
+    if (!m_captureNodes) m_captureNodes = std::make_shared<CaptureNodeEvents>(m_system);
 }
 
 UdevDeviceChangeSource::~UdevDeviceChangeSource() = default;
@@ -155,11 +157,11 @@ Status UdevDeviceChangeSource::Register(std::uintptr_t /*nativeWindow*/, const G
         // Without the daemon the "udev" source stays silent; the kernel's own uevents still come.
         m_monitor = UdevMonitor::Open(error, !m_system->UdevDaemonRunning());
         if (!m_monitor) return StatusFromErrno(error ? error : EIO);
+        m_captureNodes->Seed();
     }
     if (m_monitor->KernelEvents())
         m_notice = "udev daemon not running: following the kernel's own device events";
     m_sink = std::move(sink);
-    m_captureNodes.Seed();
     m_registered = true;
     return StatusOk;
 }
@@ -172,10 +174,13 @@ int UdevDeviceChangeSource::EventDescriptor() const
 void UdevDeviceChangeSource::DispatchPending()
 {
     if (!m_registered || !m_monitor) return;
-    while (auto facts = m_monitor->Receive()) {
-        DeviceChangeEvent event;
-        if (m_captureNodes.Accept(*facts) && DeviceChangeFromUdev(*facts, event) && m_sink) m_sink(event);
-    }
+    while (auto facts = m_monitor->Receive()) Deliver(*facts);
+}
+
+void UdevDeviceChangeSource::Deliver(const UdevEventFacts& facts)
+{
+    DeviceChangeEvent event;
+    if (m_captureNodes->Accept(facts) && DeviceChangeFromUdev(facts, event) && m_sink) m_sink(event);
 }
 
 }  // namespace velmora::linux_backend

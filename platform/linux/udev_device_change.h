@@ -59,11 +59,13 @@ bool DeviceChangeFromUdev(const UdevEventFacts& facts, DeviceChangeEvent& event)
 // Lets through the events of capture nodes only: uvcvideo adds a metadata node beside every capture
 // node, and one camera plugged in is one arrival (one refresh, one status read), as on Windows. An
 // added node is judged as the enumeration judges it; a removal passes for a node that passed before
-// or was a capture node when Seed ran, since a removed node can no longer be asked.
+// or was a capture node when Seed ran or was noted, since a removed node can no longer be asked.
 class CaptureNodeEvents {
 public:
     explicit CaptureNodeEvents(std::shared_ptr<LinuxSystem> system) : m_system(std::move(system)) {}
     void Seed();
+    // A capture node found otherwise, by an enumeration.
+    void Note(const std::string& sysName) { m_captureNodes.insert(sysName); }
     bool Accept(const UdevEventFacts& facts);
 
 private:
@@ -73,8 +75,11 @@ private:
 
 class UdevDeviceChangeSource : public DeviceChangeSource {
 public:
-    // primed: a monitor opened before the first enumeration, or null.
-    UdevDeviceChangeSource(std::shared_ptr<LinuxSystem> system, std::unique_ptr<UdevMonitor> primed);
+    // primed: a monitor opened before the first enumeration, or null; primedNodes: the capture
+    // nodes that enumeration listed, so that one pulled before Register still leaves. Without a
+    // primed monitor, Register opens one and notes the capture nodes present then.
+    UdevDeviceChangeSource(std::shared_ptr<LinuxSystem> system, std::unique_ptr<UdevMonitor> primed,
+                           std::shared_ptr<CaptureNodeEvents> primedNodes);
     ~UdevDeviceChangeSource() override;
 
     // StatusNotSupported for a class other than KSCATEGORY_CAPTURE. Without a udev daemon the
@@ -82,6 +87,8 @@ public:
     Status Register(std::uintptr_t nativeWindow, const Guid& interfaceClass, Sink sink) override;
     int EventDescriptor() const override;
     void DispatchPending() override;
+    // One received event: passed on to the sink when it is a capture node's add or remove.
+    void Deliver(const UdevEventFacts& facts);
     std::string Notice() const override { return m_notice; }
 
 private:
@@ -90,7 +97,7 @@ private:
     bool m_registered = false;
     std::string m_notice;
     Sink m_sink;
-    CaptureNodeEvents m_captureNodes;
+    std::shared_ptr<CaptureNodeEvents> m_captureNodes;
 };
 
 }  // namespace velmora::linux_backend

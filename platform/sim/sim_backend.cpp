@@ -123,7 +123,10 @@ public:
     }
     Status BindToStorage(std::unique_ptr<PropertyBag>& out) override
     {
-        if (m_camera->Config().failBindToStorage) return StatusFail;
+        const SimCameraConfig& config = m_camera->Config();
+        // The enumeration opens each moniker's store once; a later open is the list's.
+        if (config.failBindToStorage || (config.failStorageAtFill && m_storageOpened)) return StatusFail;
+        m_storageOpened = true;
         out = std::make_unique<SimPropertyBag>(m_camera, m_live);
         return StatusOk;
     }
@@ -138,6 +141,7 @@ private:
     std::shared_ptr<SimCamera> m_camera;
     std::shared_ptr<SimLiveCounts> m_live;
     LiveToken m_token;
+    bool m_storageOpened = false;
 };
 
 class SimMonikerEnumerator : public MonikerEnumerator {

@@ -130,6 +130,7 @@ void SimCamera::Record(const KsNodeRequest& request, const void* data, std::uint
         const auto* bytes = static_cast<const std::uint8_t*>(data);
         record.bytes.assign(bytes, bytes + dataLength);
     }
+    ++m_requestsReceived;
     if (m_requests.size() == RequestLogLimit) m_requests.pop_front();
     m_requests.push_back(std::move(record));
     if (m_trace) m_trace->Write(KsTraceLine(request, data, dataLength, bytesReturned, status));
@@ -153,6 +154,7 @@ SimCameraAxis* SimCamera::Axis(CameraProperty property)
 
 Status SimCamera::CameraGet(CameraProperty property, std::int32_t& value, std::int32_t& flags)
 {
+    m_cameraControlCalls.push_back(m_requestsReceived);
     if (!m_plugged || m_config.vanished) return StatusDeviceNotConnected;
     const SimCameraAxis* axis = Axis(property);
     if (!axis) return StatusNotFound;
@@ -163,6 +165,7 @@ Status SimCamera::CameraGet(CameraProperty property, std::int32_t& value, std::i
 
 Status SimCamera::CameraGetRange(CameraProperty property, CameraRange& range)
 {
+    m_cameraControlCalls.push_back(m_requestsReceived);
     if (!m_plugged || m_config.vanished) return StatusDeviceNotConnected;
     const SimCameraAxis* axis = Axis(property);
     if (!axis) return StatusNotFound;
@@ -173,6 +176,7 @@ Status SimCamera::CameraGetRange(CameraProperty property, CameraRange& range)
 
 Status SimCamera::CameraSet(CameraProperty property, std::int32_t value, std::int32_t /*flags*/)
 {
+    m_cameraControlCalls.push_back(m_requestsReceived);
     if (!m_plugged || m_config.vanished) return StatusDeviceNotConnected;
     SimCameraAxis* axis = Axis(property);
     if (!axis) return StatusNotFound;

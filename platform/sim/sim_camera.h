@@ -96,6 +96,9 @@ public:
                                   std::vector<ExtensionUnitInfo>& out) const;
 
     const std::deque<SimRequest>& Requests() const { return m_requests; }
+    // For each camera-control get, range query or set, in order: how many extension-unit requests
+    // the camera had received before it.
+    const std::vector<std::uint64_t>& CameraControlCalls() const { return m_cameraControlCalls; }
     void ClearRequests() { m_requests.clear(); }
     // The bytes of every set request, in order.
     std::vector<std::vector<std::uint8_t>> Writes() const;
@@ -126,6 +129,8 @@ private:
     SimCameraAxis m_zoom;
     SimCameraAxis m_roll;
     std::deque<SimRequest> m_requests;
+    std::uint64_t m_requestsReceived = 0;
+    std::vector<std::uint64_t> m_cameraControlCalls;
 };
 
 }  // namespace velmora::sim

@@ -93,6 +93,7 @@ std::string ApplyCameraKey(SimCameraConfig& camera, const std::string& key, cons
         bool SimCameraConfig::*field;
     } toggles[] = {
         {"fail_storage", &SimCameraConfig::failBindToStorage},
+        {"fail_storage_at_fill", &SimCameraConfig::failStorageAtFill},
         {"fail_bind", &SimCameraConfig::failBindToObject},
         {"fail_ks_query", &SimCameraConfig::failKsQuery},
         {"fail_alloc", &SimCameraConfig::failAlloc},

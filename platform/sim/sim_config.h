@@ -32,6 +32,7 @@ struct SimCameraConfig {
     std::optional<std::string> devicePath;
     // Enumeration faults.
     bool failBindToStorage = false;
+    bool failStorageAtFill = false;  // the property store opens for the enumeration only, then fails
     bool failBindToObject = false;
 
     // The extension unit: requests naming another property set, node or selector are not found.

@@ -1,11 +1,22 @@
 // Notices files being written into, moved into, moved out of or deleted from one folder.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <set>
 #include <string>
 
 namespace velmora::sim {
+
+// What happened in the folder since the changes were last taken.
+struct SimFolderChanges {
+    std::set<std::string> written;  // closed after writing, or moved in
+    std::set<std::string> gone;     // deleted, or moved out
+    bool overflow = false;          // changes were lost: only reading the folder again tells
+};
+
+// Linux: adds the changes a buffer of inotify events names. A partial event at the end is ignored.
+void AddInotifyEvents(const char* buffer, std::size_t length, SimFolderChanges& changes);
 
 class SimFolderWatch {
 public:
@@ -17,9 +28,8 @@ public:
     // Turns readable while changes wait.
     virtual int Descriptor() const = 0;
 
-    // Takes every change that waits, without blocking: the names of files that were written or
-    // moved in since the last call.
-    virtual std::set<std::string> TakeChanges() = 0;
+    // Takes every change that waits, without blocking.
+    virtual SimFolderChanges TakeChanges() = 0;
 };
 
 }  // namespace velmora::sim

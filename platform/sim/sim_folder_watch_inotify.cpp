@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "platform/sim/sim_folder_watch.h"
 
@@ -20,27 +21,17 @@ public:
 
     int Descriptor() const override { return m_descriptor; }
 
-    std::set<std::string> TakeChanges() override
+    SimFolderChanges TakeChanges() override
     {
-        std::set<std::string> written;
+        SimFolderChanges changes;
         alignas(inotify_event) char buffer[16384];
         for (;;) {
             const ssize_t length = read(m_descriptor, buffer, sizeof buffer);
             if (length < 0 && errno == EINTR) continue;
             if (length <= 0) break;
-            for (ssize_t offset = 0; offset + static_cast<ssize_t>(sizeof(inotify_event)) <= length;) {
-                inotify_event event;
-                std::memcpy(&event, buffer + offset, sizeof event);
-                const ssize_t next = offset + static_cast<ssize_t>(sizeof event + event.len);
-                if (next > length) break;
-                if ((event.mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) && event.len > 0) {
-                    const char* name = buffer + offset + sizeof event;
-                    written.insert(std::string(name, strnlen(name, event.len)));
-                }
-                offset = next;
-            }
+            AddInotifyEvents(buffer, static_cast<std::size_t>(length), changes);
         }
-        return written;
+        return changes;
     }
 
 private:
@@ -48,6 +39,25 @@ private:
 };
 
 }  // namespace
+
+void AddInotifyEvents(const char* buffer, std::size_t length, SimFolderChanges& changes)
+{
+    for (std::size_t offset = 0; offset + sizeof(inotify_event) <= length;) {
+        inotify_event event;
+        std::memcpy(&event, buffer + offset, sizeof event);
+        const std::size_t next = offset + sizeof event + event.len;
+        if (next > length) break;
+        if (event.mask & IN_Q_OVERFLOW) changes.overflow = true;
+        if (event.len > 0) {
+            const char* text = buffer + offset + sizeof event;
+            const std::string name(text, strnlen(text, event.len));
+            // A file only created or still being written is not taken yet.
+            if (event.mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) changes.written.insert(name);
+            if (event.mask & (IN_DELETE | IN_MOVED_FROM)) changes.gone.insert(name);
+        }
+        offset = next;
+    }
+}
 
 std::unique_ptr<SimFolderWatch> SimFolderWatch::Open(const std::string& folder, std::string& error)
 {

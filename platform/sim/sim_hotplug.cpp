@@ -69,7 +69,9 @@ std::unique_ptr<SimHotplugFolder> SimHotplugFolder::Open(const std::string& fold
     if (!watch) return nullptr;
     std::unique_ptr<SimHotplugFolder> hotplug(
         new SimHotplugFolder(folder, std::move(watch), std::move(plug), std::move(unplug)));
-    hotplug->Apply({});
+    SimFolderChanges everything;
+    everything.overflow = true;  // nothing taken yet: every file is new
+    hotplug->Apply(everything);
     return hotplug;
 }
 
@@ -87,37 +89,59 @@ void SimHotplugFolder::Dispatch()
     Apply(m_watch->TakeChanges());
 }
 
-void SimHotplugFolder::Apply(const std::set<std::string>& written)
+void SimHotplugFolder::Apply(const SimFolderChanges& changes)
 {
     const std::set<std::string> present = CameraFilesIn(m_folder);
-    std::vector<std::shared_ptr<SimCamera>> leaving;
-    for (auto it = m_plugged.begin(); it != m_plugged.end();) {
-        if (present.count(it->first) && !written.count(it->first)) {
-            ++it;
-            continue;
+    // The files to take again: those the changes name, or, when changes were lost, every file that
+    // came, went or reads otherwise than when it was last taken.
+    std::set<std::string> touched;
+    if (changes.overflow) {
+        for (const auto& taken : m_taken) {
+            if (!present.count(taken.first)) touched.insert(taken.first);
         }
-        leaving.push_back(it->second);
-        it = m_plugged.erase(it);
+        for (const std::string& name : present) {
+            const auto taken = m_taken.find(name);
+            std::string error;
+            const std::optional<std::string> text = ReadTextFile(PathOf(name), error);
+            if (taken == m_taken.end() || !text || *text != taken->second) touched.insert(name);
+        }
+    } else {
+        for (const std::set<std::string>* names : {&changes.written, &changes.gone}) {
+            for (const std::string& name : *names) {
+                if (std::filesystem::path(name).extension() == kExtension) touched.insert(name);
+            }
+        }
     }
-    for (auto it = m_rejected.begin(); it != m_rejected.end();) {
-        it = present.count(*it) && !written.count(*it) ? std::next(it) : m_rejected.erase(it);
+    std::vector<std::shared_ptr<SimCamera>> leaving;
+    for (const std::string& name : touched) {
+        m_taken.erase(name);
+        const auto plugged = m_plugged.find(name);
+        if (plugged == m_plugged.end()) continue;
+        leaving.push_back(plugged->second);
+        m_plugged.erase(plugged);
     }
     for (const std::shared_ptr<SimCamera>& camera : leaving) m_unplug(camera);
-    for (const std::string& name : present) {
-        if (!m_plugged.count(name) && !m_rejected.count(name)) PlugFile(name);
+    for (const std::string& name : touched) {
+        if (present.count(name)) PlugFile(name);
     }
+}
+
+std::string SimHotplugFolder::PathOf(const std::string& name) const
+{
+    return (std::filesystem::path(m_folder) / name).string();
 }
 
 void SimHotplugFolder::PlugFile(const std::string& name)
 {
-    const std::string path = (std::filesystem::path(m_folder) / name).string();
+    const std::string path = PathOf(name);
     std::string error;
     std::optional<SimCameraConfig> camera;
-    if (std::optional<std::string> text = ReadTextFile(path, error))
+    if (std::optional<std::string> text = ReadTextFile(path, error)) {
+        m_taken[name] = *text;
         camera = ParseHotplugCamera(*text, error);
+    }
     if (!camera) {
         std::fprintf(stderr, "velmora: sim hotplug: %s: %s\n", path.c_str(), error.c_str());
-        m_rejected.insert(name);
         return;
     }
     if (std::shared_ptr<SimCamera> plugged = m_plug(std::move(*camera))) m_plugged[name] = std::move(plugged);

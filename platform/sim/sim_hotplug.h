@@ -1,5 +1,6 @@
-// A folder of *.camera files standing for plugged simulated cameras: a file written or moved in
-// plugs its camera, a file deleted or moved out unplugs it, a file rewritten replugs it.
+// A folder of *.camera files standing for plugged simulated cameras: a file closed after writing or
+// moved in plugs its camera, a file deleted or moved out unplugs it, a file rewritten replugs it.
+// After lost changes the folder is read again and the cameras brought in line with its files.
 #pragma once
 
 #include <functional>
@@ -32,8 +33,11 @@ public:
     int Descriptor() const { return m_watch->Descriptor(); }
 
     // Applies what changed since the last call. A file that cannot be read or parsed is reported
-    // on stderr and skipped until it is written again.
+    // on stderr and skipped until it is written again (or, after lost changes, reads otherwise).
     void Dispatch();
+
+    // Applies changes; Dispatch passes the watch's.
+    void Apply(const SimFolderChanges& changes);
 
     const std::string& Folder() const { return m_folder; }
     // The cameras plugged from files, by file name.
@@ -42,15 +46,15 @@ public:
 private:
     SimHotplugFolder(std::string folder, std::unique_ptr<SimFolderWatch> watch, PlugFunction plug,
                      UnplugFunction unplug);
-    void Apply(const std::set<std::string>& written);
     void PlugFile(const std::string& name);
+    std::string PathOf(const std::string& name) const;
 
     std::string m_folder;
     std::unique_ptr<SimFolderWatch> m_watch;
     PlugFunction m_plug;
     UnplugFunction m_unplug;
     std::map<std::string, std::shared_ptr<SimCamera>> m_plugged;
-    std::set<std::string> m_rejected;
+    std::map<std::string, std::string> m_taken;  // by file name: the text last read, plugged or not
 };
 
 }  // namespace velmora::sim

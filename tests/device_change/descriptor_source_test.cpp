@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QSocketNotifier>
 #include <QTest>
 #include <memory>
 
@@ -46,6 +47,36 @@ TEST(DescriptorSourceTest, ReadableDescriptorDispatchesOnTheGuiThread)
         EXPECT_EQ(window.Form().DeviceList->count(), 1);
         EXPECT_TRUE(capture.Lines().contains(QString::fromUtf8("USB视频设备移除！")));
     }
+    velmora::InstallBackend(nullptr);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+}
+
+// The watcher calls into the source and watches the source's descriptor: it must be gone before
+// the source is, or an event between the two would reach a destroyed source.
+TEST(DescriptorSourceTest, TheWatcherGoesBeforeTheSourceItCallsInto)
+{
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    auto backend = std::make_shared<ScriptedBackend>(
+        std::make_shared<velmora::sim::SimBackend>(velmora::sim::DefaultSimWorld()));
+    backend->Script().descriptor = pipeEnds[0];
+    int watchersLeft = -1;
+    velmora::InstallBackend(backend);
+    {
+        Velmora window;
+        const QObject* owner = &window;
+        auto watchers = [owner, descriptor = pipeEnds[0]] {
+            int count = 0;
+            for (const QSocketNotifier* notifier : owner->findChildren<QSocketNotifier*>())
+                count += notifier->socket() == descriptor;
+            return count;
+        };
+        ASSERT_EQ(watchers(), 1);
+        backend->Script().destroyed = [&watchersLeft, watchers] { watchersLeft = watchers(); };
+    }
+    EXPECT_EQ(watchersLeft, 0);
+    backend->Script().destroyed = nullptr;
     velmora::InstallBackend(nullptr);
     close(pipeEnds[0]);
     close(pipeEnds[1]);

@@ -12,6 +12,7 @@ public:
     }
     ~ScriptedSource() override
     {
+        if (m_script->destroyed) m_script->destroyed();
         m_script->sourceAlive = false;
         m_script->sink = nullptr;
     }

@@ -25,6 +25,7 @@ struct SourceScript {
     std::function<void()> dispatch;
     int translations = 0;
     bool sourceAlive = false;
+    std::function<void()> destroyed;  // called as the source is destroyed
 };
 
 // A native message the scripted source recognises: the test posts it, nativeEvent sees it.

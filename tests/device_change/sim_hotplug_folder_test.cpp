@@ -7,7 +7,14 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <memory>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include <poll.h>
+#include <sys/inotify.h>
 
 #include "app/velmora.h"
 #include "platform/sim/sim_backend.h"
@@ -109,6 +116,85 @@ TEST(SimHotplugFolderTest, HotplugFileHoldsExactlyOneCamera)
     EXPECT_FALSE(velmora::sim::ParseHotplugCamera("[sim]\nfail_enumerator = true\n[camera]\n", error));
     EXPECT_FALSE(velmora::sim::ParseHotplugCamera("[camera]\nname\n", error));
     EXPECT_NE(error.find("line 2"), std::string::npos);
+}
+
+// The folder driven directly: every plug and pull, by the camera's name.
+class HotplugFolder : public ::testing::Test {
+protected:
+    void Open()
+    {
+        ASSERT_TRUE(m_folder.isValid());
+        std::string error;
+        m_hotplug = velmora::sim::SimHotplugFolder::Open(
+            m_folder.path().toStdString(),
+            [this](velmora::sim::SimCameraConfig config) {
+                m_log.push_back("plug " + config.friendlyName.value_or(""));
+                return std::make_shared<velmora::sim::SimCamera>(std::move(config), nullptr);
+            },
+            [this](const std::shared_ptr<velmora::sim::SimCamera>& camera) {
+                m_log.push_back("pull " + camera->Config().friendlyName.value_or(""));
+            },
+            error);
+        ASSERT_TRUE(m_hotplug) << error;
+    }
+    // Waits until the watch has something, then applies it.
+    void DispatchWhenReady()
+    {
+        pollfd ready{m_hotplug->Descriptor(), POLLIN, 0};
+        ASSERT_EQ(poll(&ready, 1, 3000), 1);
+        m_hotplug->Dispatch();
+    }
+    QString Path(const char* name) const { return m_folder.filePath(name); }
+    std::vector<std::string> TakeLog() { return std::exchange(m_log, {}); }
+
+    QTemporaryDir m_folder;
+    std::unique_ptr<velmora::sim::SimHotplugFolder> m_hotplug;
+    std::vector<std::string> m_log;
+};
+
+// A file still being written is no camera yet, even when another file's event wakes the folder.
+TEST_F(HotplugFolder, AFileIsPluggedOnlyOnceClosedAfterWriting)
+{
+    Open();
+    QFile half(Path("half.camera"));
+    ASSERT_TRUE(half.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(half.write("[camera]\nname = Half") > 0);
+    ASSERT_TRUE(half.flush());
+    WriteFile(Path("other.camera"), CameraFile("Other", "vid_1111&pid_0001"));
+    DispatchWhenReady();
+    EXPECT_EQ(TakeLog(), std::vector<std::string>{"plug Other"});
+
+    ASSERT_TRUE(half.write(" Camera\n") > 0);
+    half.close();
+    DispatchWhenReady();
+    EXPECT_EQ(TakeLog(), std::vector<std::string>{"plug Half Camera"});
+}
+
+// When inotify's queue overflowed, the events are lost: the folder is read again and the plugged
+// cameras brought in line with the files.
+TEST_F(HotplugFolder, AfterAQueueOverflowTheFolderIsReadAgain)
+{
+    WriteFile(Path("gone.camera"), CameraFile("Gone", "vid_1111&pid_0001"));
+    WriteFile(Path("changed.camera"), CameraFile("Before", "vid_2222&pid_0002"));
+    WriteFile(Path("same.camera"), CameraFile("Same", "vid_3333&pid_0003"));
+    Open();
+    EXPECT_EQ(TakeLog().size(), 3u);
+
+    ASSERT_TRUE(QFile::remove(Path("gone.camera")));
+    WriteFile(Path("changed.camera"), CameraFile("After", "vid_2222&pid_0002"));
+    WriteFile(Path("new.camera"), CameraFile("New", "vid_4444&pid_0004"));
+    inotify_event overflow{};
+    overflow.wd = -1;
+    overflow.mask = IN_Q_OVERFLOW;
+    velmora::sim::SimFolderChanges changes;
+    velmora::sim::AddInotifyEvents(reinterpret_cast<const char*>(&overflow), sizeof overflow, changes);
+    m_hotplug->Apply(changes);
+    std::vector<std::string> log = TakeLog();
+    std::sort(log.begin(), log.end());
+    EXPECT_EQ(log, std::vector<std::string>({"plug After", "plug New", "pull Before", "pull Gone"}));
+    std::set<std::string> plugged;
+    for (const auto& entry : m_hotplug->Plugged()) plugged.insert(entry.first);
+    EXPECT_EQ(plugged, std::set<std::string>({"changed.camera", "new.camera", "same.camera"}));
 }
 
 }  // namespace

@@ -127,8 +127,14 @@ TEST_F(SimPlugTest, PullingEveryCameraEmptiesTheListAndReadsNothing)
     EXPECT_EQ(List().currentIndex(), -1);
     EXPECT_EQ(first->Requests().size(), firstRequests);
     EXPECT_EQ(second->Requests().size(), secondRequests);
-    // A key without a device warns and sends nothing.
     EXPECT_TRUE(m_boxes.Seen().isEmpty());
+
+    // A key without a device warns on press and on release, and sends nothing.
+    QTest::mouseClick(m_window->Form().MENUButton, Qt::LeftButton);
+    ASSERT_EQ(m_boxes.Seen().size(), 2);
+    for (const SeenMessageBox& box : m_boxes.Seen()) EXPECT_EQ(box.text, QString::fromUtf8("请插入设备！"));
+    EXPECT_EQ(first->Requests().size(), firstRequests);
+    EXPECT_EQ(second->Requests().size(), secondRequests);
 }
 
 TEST_F(SimPlugTest, StormOfAThousandPlugsAndPullsKeepsTheListTrue)

@@ -69,8 +69,11 @@ TEST_F(StartupTest, TwoCamerasAreListedAndTheFirstGetsTheZoomQueryAndStatusReads
     EXPECT_NE(window->SelectedDevice(), nullptr);
 
     EXPECT_EQ(first.CameraControlQueries(), 1);
+    // The zoom (value, then range) before any extension-unit request; then the 24 status reads.
+    EXPECT_EQ(first.CameraControlCalls(), std::vector<std::uint64_t>({0, 0}));
     const auto reads = StatusReads(first);
     ASSERT_EQ(reads.size(), 24u);
+    EXPECT_EQ(first.Writes().size(), 24u) << "nothing but the status reads";
     for (int i = 0; i < 24; ++i) {
         EXPECT_EQ(reads[i].address, 376 + i);
         EXPECT_EQ(reads[i].param, 1);

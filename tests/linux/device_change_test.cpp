@@ -1,7 +1,13 @@
 // udev events turned into the shared device-change events, and registration without a udev daemon.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/linux/linux_backend.h"
 #include "platform/linux/udev_device_change.h"
@@ -81,21 +87,69 @@ TEST(UdevDeviceChange, WithoutAUdevDaemonTheKernelsOwnEventsAreWatched)
     EXPECT_EQ(calls, 0);
 }
 
+// Sockets open in this process, by descriptor, with their inode: a socket opened anew differs from
+// one opened before even where it reuses the descriptor's number.
+std::map<int, ino_t> OpenSockets()
+{
+    std::map<int, ino_t> sockets;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::atoi(entry.path().filename().c_str());
+        struct stat facts {};
+        if (fstat(fd, &facts) == 0 && S_ISSOCK(facts.st_mode)) sockets[fd] = facts.st_ino;
+    }
+    return sockets;
+}
+
 TEST(UdevDeviceChange, WithADaemonTheMonitorOpenedBeforeEnumeratingIsWatched)
 {
     auto system = std::make_shared<FakeLinuxSystem>();
     system->udevRunning = true;
     LinuxBackend backend(system);
+    const std::map<int, ino_t> before = OpenSockets();
     std::unique_ptr<SystemDeviceEnumerator> enumerator;
     ASSERT_EQ(backend.CreateSystemDeviceEnumerator(enumerator), StatusOk);
+    std::map<int, ino_t> primed = OpenSockets();
+    for (const auto& socket : before) primed.erase(socket.first);
+    if (primed.empty()) GTEST_SKIP() << "no netlink socket here";
+
     auto source = backend.CreateDeviceChangeSource();
     EXPECT_EQ(source->Register(0, DefaultXuPropertySet, [](const DeviceChangeEvent&) {}), StatusNotSupported);
     EXPECT_EQ(source->EventDescriptor(), -1);
-    const Status status = source->Register(0, KsCategoryCapture, [](const DeviceChangeEvent&) {});
-    if (status != StatusOk) GTEST_SKIP() << "no netlink socket here: " << StatusName(status);
-    EXPECT_GE(source->EventDescriptor(), 0);
+    ASSERT_EQ(source->Register(0, KsCategoryCapture, [](const DeviceChangeEvent&) {}), StatusOk);
+    const int watched = source->EventDescriptor();
+    ASSERT_EQ(primed.count(watched), 1u) << "descriptor " << watched << " was not opened before enumerating";
+    EXPECT_EQ(OpenSockets().at(watched), primed.at(watched));
     EXPECT_EQ(source->Notice(), "");
     source->DispatchPending();  // nothing waits: returns at once
+}
+
+// A camera listed by the first enumeration and pulled before the registration: its removal, read
+// from the monitor afterwards, must still reach the window, or its dead entry stays listed.
+TEST(UdevDeviceChange, ACameraPulledBetweenEnumeratingAndRegisteringLeaves)
+{
+    auto system = std::make_shared<FakeLinuxSystem>();
+    system->udevRunning = true;
+    system->AddUvcCamera(0, "1-1", 0xABCD, 0xEF01, UvcCamera(0xABCD, 0xEF01, {{4, DefaultXuPropertySet}}),
+                         "USB Camera");
+    LinuxBackend backend(system);
+    std::unique_ptr<SystemDeviceEnumerator> enumerator;
+    ASSERT_EQ(backend.CreateSystemDeviceEnumerator(enumerator), StatusOk);
+    std::unique_ptr<MonikerEnumerator> listed;
+    ASSERT_EQ(enumerator->CreateVideoInputEnumerator(listed), StatusOk);
+    system->Node(0).present = false;
+    system->Node(1).present = false;
+
+    auto concrete = backend.CreateDeviceChangeSource();
+    auto& source = dynamic_cast<UdevDeviceChangeSource&>(*concrete);
+    std::vector<DeviceChangeEvent> events;
+    const Status status =
+        source.Register(0, KsCategoryCapture, [&](const DeviceChangeEvent& e) { events.push_back(e); });
+    if (status != StatusOk) GTEST_SKIP() << "no netlink socket here: " << StatusName(status);
+    source.Deliver(UdevEventFacts{"remove", "/dev/video1", "video1", std::nullopt, std::nullopt});
+    source.Deliver(UdevEventFacts{"remove", "/dev/video0", "video0", std::nullopt, std::nullopt});
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, DeviceChangeKind::RemoveComplete);
+    EXPECT_EQ(events[0].interfaceName, "/dev/video0#{65e8773d-8f56-11d0-a3b9-00a0c9223196}");
 }
 
 }  // namespace

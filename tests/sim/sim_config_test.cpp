@@ -3,6 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "platform/sim/sim_backend.h"
+#include "xu/register_packet.h"
+#include "xu/register_protocol.h"
+#include "xu/xu_transport.h"
+
 namespace velmora::sim {
 namespace {
 
@@ -60,18 +67,30 @@ foreign_marker = true
     EXPECT_TRUE(camera.firmware.foreignMarker);
 }
 
+// A section without keys is the camera the window is written for: the window's own transport, with
+// its default identity, reaches its 12-byte control and gets a register back in one piece.
 TEST(SimConfig, DefaultsMatchARealCamera)
 {
     std::string error;
     const auto world = ParseSimConfig("[camera]\n", error);
     ASSERT_TRUE(world) << error;
-    const SimCameraConfig& camera = world->cameras[0];
-    EXPECT_EQ(camera.controlSize, 12u);
-    EXPECT_EQ(camera.xuPropertySet, DefaultXuPropertySet);
-    EXPECT_EQ(camera.xuNode, 1u);
-    EXPECT_EQ(camera.sizeQuery, SizeQueryAnswer::MoreData);
-    EXPECT_EQ(camera.failPiece, 0u);
-    EXPECT_FALSE(camera.firmware.reportedTextLength.has_value());
+    SimBackend backend(*world);
+    std::unique_ptr<CaptureDevice> device = backend.OpenCaptureDevice(0);
+    ASSERT_NE(device, nullptr);
+    std::uint32_t size = 0;
+    ASSERT_EQ(GetXuControlSize(device.get(), RegisterSelector, size), StatusOk);
+    EXPECT_EQ(size, 12u);
+    std::uint64_t value = 0;
+    ASSERT_EQ(WriteRegister(device.get(), 0x300, 0xCAFEBABE, 0, 0), StatusOk);
+    ASSERT_EQ(ReadRegister(device.get(), 0x300, value, 0, 0), StatusOk);
+    EXPECT_EQ(value, 0xCAFEBABEu);
+    int responses = 0;
+    for (const SimRequest& request : backend.Cameras()[0]->Requests()) {
+        if (request.IsSizeQuery() || request.IsSet()) continue;
+        ++responses;
+        EXPECT_EQ(request.bytesReturned, 12u);
+    }
+    EXPECT_EQ(responses, 1);
 }
 
 TEST(SimConfig, BadValuesNameTheirLine)

@@ -51,6 +51,11 @@ TEST_F(CtlDevicesTest, IndexesCountListedDevicesOnly)
     EXPECT_EQ(result.out, "0  USB Camera    VID_ABCD&PID_EF01\n1  USB Camera    VID_ABCD&PID_EF03\n");
     EXPECT_EQ(Run(config, {"--json", "--device", "1", "zoom"}).Json()["label"].toString(),
               "USB Camera    VID_ABCD&PID_EF03");
+
+    // Nor does one whose properties cannot be read once enumerated.
+    const std::string unreadable = Camera() + Camera("fail_storage_at_fill = true") + Camera();
+    EXPECT_EQ(Run(unreadable, {"list"}).out,
+              "0  USB Camera    VID_ABCD&PID_EF01\n1  USB Camera    VID_ABCD&PID_EF03\n");
 }
 
 TEST_F(CtlDevicesTest, DeviceIsChosenByIndexOrByPathOrNode)

@@ -117,9 +117,22 @@ TEST_F(CtlFailureTest, BadArguments)
     ExpectFailure(config, {"read", "12z"}, 2, "'12z' is not a number");
     ExpectFailure(config, {"read", "1", "--command", "0x100"}, 2, "--command: '0x100' is out of range");
     ExpectFailure(config, {"zoom", "--param", "1"}, 2, "--param applies to read and write only");
+    ExpectFailure(config, {"zoom", "--raw-command"}, 2, "--raw-command applies to read and write only");
     ExpectFailure(config, {"--frob", "list"}, 2, "unknown option --frob");
     ExpectFailure(config, {"list", "--device"}, 2, "option --device needs a value");
     ExpectFailure(config, {"write-string", ""}, 2, "non-empty TEXT");
+}
+
+// Bit 7 of the command byte marks a read: a write given such a byte would go out as a read.
+TEST_F(CtlFailureTest, ACommandByteThatMakesAWriteARead)
+{
+    const std::string line = ExpectFailure(Camera(), {"--trace", "write", "1", "2", "--command", "0x96"}, 2,
+                                           "--command 0x96 has bit 7 set, which makes the write a read");
+    EXPECT_NE(line.find("--raw-command"), std::string::npos) << line;
+    EXPECT_TRUE(Run(Camera(), {"--trace", "write", "1", "2", "--command", "0x96"}).TracedWrites().empty());
+    const CtlResult raw = Run(Camera(), {"--trace", "write", "1", "2", "--command", "0x96", "--raw-command"});
+    EXPECT_EQ(raw.exitCode, 0) << raw.err;
+    EXPECT_EQ(raw.TracedWrites(), std::vector<std::string>{Packet(0x96, 1, 0, 2)});
 }
 
 TEST_F(CtlFailureTest, ABrokenSimulatorConfigurationIsABadArgument)

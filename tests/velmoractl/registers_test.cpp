@@ -21,7 +21,7 @@ TEST_F(CtlRegisterTest, ReadAnswersTheRegisterInDecimalAndHexadecimal)
 TEST_F(CtlRegisterTest, WideAddressParamAndDataGoOutTruncatedWithAWarning)
 {
     const CtlResult result = Run(Camera(), {"--trace", "write", "0x100000001", "0x1FFFFFFFE", "--param",
-                                            "0x101", "--command", "0x80"});
+                                            "0x101", "--command", "0x80", "--raw-command"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     // Command 0x80 unchanged, address 1, param 1, data 0xFFFFFFFE.
     EXPECT_EQ(result.TracedWrites(), std::vector<std::string>{Packet(0x80, 1, 1, 0xFFFFFFFE)});
@@ -124,6 +124,29 @@ TEST_F(CtlRegisterTest, ZoomShowsValueAndRange)
     EXPECT_EQ(json["minimum"].toInt(), 100);
     EXPECT_EQ(json["maximum"].toInt(), 400);
     EXPECT_EQ(json["step"].toInt(), 10);
+    EXPECT_TRUE(json["fitsWindow"].toBool());
+}
+
+// The window keeps 16 bits of each; a person and a script are shown the camera's own values.
+TEST_F(CtlRegisterTest, ZoomBeyondSixteenBitsShowsTheRealValuesAndWhatTheWindowSees)
+{
+    const std::string config = Camera("zoom = 65535 -70000 70000 1");
+    const CtlResult result = Run(config, {"zoom"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "zoom 65535 (minimum -70000, maximum 70000, step 1)\n"
+              "the window keeps 16 bits: value 65535 reads as -1, minimum -70000 as -4464, maximum 70000 as "
+              "4464\n");
+    const QJsonObject json = Run(config, {"--json", "zoom"}).Json();
+    EXPECT_EQ(json["value"].toInt(), 65535);
+    EXPECT_EQ(json["minimum"].toInt(), -70000);
+    EXPECT_EQ(json["maximum"].toInt(), 70000);
+    EXPECT_FALSE(json["fitsWindow"].toBool());
+    const QJsonObject window = json["window"].toObject();
+    EXPECT_EQ(window["value"].toInt(), -1);
+    EXPECT_EQ(window["minimum"].toInt(), -4464);
+    EXPECT_EQ(window["maximum"].toInt(), 4464);
+    EXPECT_EQ(window["step"].toInt(), 1);
 }
 
 }  // namespace

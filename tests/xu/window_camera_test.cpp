@@ -1,6 +1,7 @@
 // The window's zoom query and status-register read, on the device selected in DeviceList.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <memory>
 
 #include "app/velmora.h"
@@ -26,13 +27,23 @@ protected:
     }
 };
 
+// A camera is there, but no item is current: nothing may reach it.
 TEST_F(WindowCamera, WithoutADeviceZoomFailsAndStatusReadSendsNothing)
 {
-    auto backend = Install({});
+    auto backend = Install({sim::SimCameraConfig{}});
     Velmora window;
+    const sim::SimCamera& camera = *backend->Cameras()[0];
+    const std::size_t requests = camera.Requests().size();
+    const std::size_t cameraCalls = camera.CameraControlCalls().size();
+    const int ksQueries = camera.KsControlQueries();
+    ASSERT_GT(requests, 0u) << "start-up reached the selected camera";
+    window.Form().DeviceList->setCurrentIndex(-1);
     EXPECT_EQ(window.QueryCameraZoom(), StatusFail);
     ReadStatusRegisters();
-    EXPECT_EQ(backend->Live().Total(), 0);
+    EXPECT_EQ(camera.Requests().size(), requests);
+    EXPECT_EQ(camera.CameraControlCalls().size(), cameraCalls);
+    EXPECT_EQ(camera.CameraControlQueries(), 1);
+    EXPECT_EQ(camera.KsControlQueries(), ksQueries);
 }
 
 TEST_F(WindowCamera, StartUpQueriesZoomThenReadsTheStatusBlockOfTheSelectedCamera)

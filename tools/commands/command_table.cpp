@@ -47,16 +47,18 @@ Examples:
      1, 2, false, true, RunKey},
     {"read", "read ADDR [--param P] [--command C]", "read one register",
      R"(Reads one register with a checksummed 12-byte request and prints its value. The read
-sets bit 7 of the command byte (default 0). Only bits 31..0 of ADDR and bits 7..0 of P go
+sets bit 7 of the command byte (default 0), which marks a read. Only bits 31..0 of ADDR and bits 7..0 of P go
 on the wire; a warning says when bits were dropped.
 Examples:
   velmoractl read 0x178 --param 1
   velmoractl read 228 --command 0x20
 )",
      1, 1, true, true, RunRead},
-    {"write", "write ADDR DATA [--param P] [--command C]", "write one register",
+    {"write", "write ADDR DATA [--param P] [--command C] [--raw-command]", "write one register",
      R"(Writes DATA to one register (command byte default 0, sent unchanged). Only bits 31..0
 of ADDR and DATA and bits 7..0 of P go on the wire; a warning says when bits were dropped.
+A command byte with bit 7 set (0x80 and up) would make the packet a read: it is refused
+(exit 2) unless --raw-command says to send it as it is.
 Examples:
   velmoractl write 1 0x05 --command 0x16      (the menu key's press)
   velmoractl --trace write 0x100000001 7
@@ -85,7 +87,9 @@ Example:
 )",
      0, 0, false, true, RunStatus},
     {"zoom", "zoom", "the current zoom value, minimum, maximum and step",
-     R"(Asks the camera control for the zoom value and its range, as the window does at start-up.
+     R"(Asks the camera control for the zoom value and its range, as the window does at start-up,
+and shows the camera's own 32-bit values. The window keeps the low 16 bits of each (signed);
+a second line names each value that reads otherwise there (JSON: fitsWindow, window).
 Example:
   velmoractl zoom
 )",

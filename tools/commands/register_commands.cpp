@@ -1,8 +1,10 @@
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 
 #include "tools/cli_number.h"
 #include "tools/commands/command_context.h"
+#include "xu/register_packet.h"
 #include "xu/register_protocol.h"
 
 namespace velmoractl {
@@ -24,6 +26,13 @@ std::optional<std::uint64_t> Number(CommandContext& context, const std::string& 
     const auto value = ParseNumber(text, maximum, error);
     if (!value) context.report.Fail(UsageFailure(what + ": " + error));
     return value;
+}
+
+std::string Hex8(std::uint8_t value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", value);
+    return text;
 }
 
 // Warns when value has bits the packet cannot carry.
@@ -88,6 +97,13 @@ void RunWrite(CommandContext& context)
 {
     const auto request = ParseRequest(context);
     if (!request) return;
+    // Bit 7 marks a read: the camera would answer the packet as one and store nothing.
+    if (velmora::IsReadCommand(request->command) && !context.options.rawCommand) {
+        context.report.Fail(UsageFailure("--command " + Hex8(request->command) +
+                                         " has bit 7 set, which makes the write a read; give --raw-command "
+                                         "to send it as it is"));
+        return;
+    }
     const auto data = Number(context, "DATA", context.options.operands[1], kAny);
     if (!data) return;
     WarnTruncated(context, "data", *data, 32);
