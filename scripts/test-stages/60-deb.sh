@@ -18,18 +18,21 @@ key=$(printf '%s\n' "$suite" "$variant" "$mirror" "$include" | sha256sum | cut -
 tarball=$cache/debootstrap-$suite-$variant-$key.tar
 archives=$cache/apt-$suite-$key
 
-passed=0 failed=0
+passed=0 failed=0 skipped=0
 pass() { echo "  PASS $1"; passed=$((passed + 1)); }
 fail() { echo "  FAIL $1: $2"; failed=$((failed + 1)); }
-record() { echo "deb $passed $failed 0" >> "${VELMORA_RESULTS:?}"; }
+record() { echo "deb $passed $failed $skipped" >> "${VELMORA_RESULTS:?}"; }
 elapsed() { echo "deb: $1 took $(($(date +%s) - $2)) s"; }
 finish() { record; [ "$failed" -eq 0 ]; exit; }
 
 # --- mounts in the chroot, always undone ----------------------------------------------------
-mounts_under() { findmnt -rn -o TARGET | awk -v dir="$chroot/" 'index($0, dir) == 1' | sort -r; }
+fresh=$build/deb-debootstrap
+mounts_under() { findmnt -rn -o TARGET | awk -v dir="${1:-$chroot}/" 'index($0, dir) == 1' | sort -r; }
 unmount_all() {
   local target
-  for target in $(mounts_under); do umount "$target" 2> /dev/null || umount -l "$target"; done
+  for target in $(mounts_under "$chroot") $(mounts_under "$fresh"); do
+    umount "$target" 2> /dev/null || umount -l "$target"
+  done
 }
 trap unmount_all EXIT
 trap 'exit 130' INT TERM
@@ -46,6 +49,10 @@ snapshot() {
 }
 
 start=$(date +%s)
+if [ "$(id -u)" -ne 0 ]; then
+  echo "deb: debootstrap and chroot need root (sudo scripts/test.sh); recorded as skipped"
+  skipped=1; finish
+fi
 if ! timeout 900 bash "$root/scripts/deps.sh" package; then
   fail deps "the packaging tools (scripts/deps.sh package) cannot be installed"; finish
 fi
@@ -62,6 +69,8 @@ echo "deb: $deb"
 
 contents=$build/deb-contents.txt
 dpkg-deb -c "$deb" | awk '{ print $NF }' | sed 's|^\./|/|; s|/$||' | grep . > "$contents"
+files=$build/deb-files.txt  # without the directories, which others may share
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sed 's|^\./|/|' > "$files"
 missing=
 for path in /usr/bin/velmora /usr/bin/velmoractl /usr/share/applications/io.github.velmora.velmora.desktop \
     /usr/share/metainfo/io.github.velmora.velmora.metainfo.xml /usr/share/icons/hicolor/scalable/apps/velmora.svg \
@@ -108,22 +117,23 @@ rm -rf "$chroot"
 mkdir -p "$cache" "$archives/partial"
 if [ ! -f "$tarball" ]; then
   echo "deb: debootstrap $suite ($variant) from $mirror, cached as $tarball"
-  fresh=$build/deb-debootstrap
-  rm -rf "$fresh"
+  [ -z "$(mounts_under "$fresh")" ] && rm -rf "$fresh"
   if ! timeout 1800 debootstrap --variant="$variant" --include="$include" "$suite" "$fresh" "$mirror" \
       > "$build/deb-debootstrap.log" 2>&1; then
-    tail -20 "$build/deb-debootstrap.log"; fail chroot "debootstrap failed"; rm -rf "$fresh"; finish
+    tail -20 "$build/deb-debootstrap.log"; fail chroot "debootstrap failed"; finish
   fi
+  unmount_all
   rm -f "$fresh"/var/cache/apt/archives/*.deb
   timeout 600 tar -C "$fresh" -cf "$tarball.part" . && mv "$tarball.part" "$tarball"
-  rm -rf "$fresh"
+  [ -z "$(mounts_under "$fresh")" ] && rm -rf "$fresh"
 fi
 mkdir -p "$chroot"
 if ! timeout 600 tar -C "$chroot" -xf "$tarball"; then fail chroot "cannot unpack $tarball"; finish; fi
 cp /etc/resolv.conf "$chroot/etc/resolv.conf" 2> /dev/null
 printf '#!/bin/sh\nexit 101\n' > "$chroot/usr/sbin/policy-rc.d" && chmod 755 "$chroot/usr/sbin/policy-rc.d"
-mount -t proc proc "$chroot/proc" && mount --bind /dev "$chroot/dev" &&
-  mount --bind "$archives" "$chroot/var/cache/apt/archives" || { fail chroot "cannot mount in $chroot"; finish; }
+# debootstrap made the device nodes apt needs; /proc is for Qt and the maintainer scripts.
+mount -t proc proc "$chroot/proc" && mount --bind "$archives" "$chroot/var/cache/apt/archives" ||
+  { fail chroot "cannot mount in $chroot"; finish; }
 elapsed "the clean system" "$t0"
 pass chroot
 
@@ -209,9 +219,9 @@ fi
 after=$build/deb-files-after.txt
 snapshot > "$after"
 # New paths are the dependencies' (they stay, as apt leaves them); ours are the package's own
-# paths and anything named after it.
+# files and anything named after it.
 new=$(comm -13 "$before" "$after" | sed 's|^\./|/|')
-left=$( (grep -xF -f "$contents" <<< "$new"; grep -i velmora <<< "$new") | sort -u)
+left=$( (grep -xF -f "$files" <<< "$new"; grep -i velmora <<< "$new") | sort -u)
 status=$(in_chroot 60 dpkg-query -W -f='${db:Status-Status}' velmora 2> /dev/null)
 if [ -z "$left" ] && [ "$status" != installed ] && [ "$status" != config-files ]; then
   pass purge
@@ -221,6 +231,8 @@ fi
 elapsed "purge" "$t0"
 
 unmount_all
+# The chroot is kept for a look when a check failed; it takes about 500 MB.
+[ "$failed" -eq 0 ] && [ -z "$(mounts_under)" ] && rm -rf "$chroot"
 elapsed "the stage" "$start"
 echo "deb: $passed passed, $failed failed"
 finish
