@@ -1,9 +1,16 @@
 #include <QApplication>
 
+#include <cstdio>
+
+#include "app/command_line.h"
 #include "app/velmora.h"
 
 int main(int argc, char* argv[])
 {
+    if (const auto text = velmora::EarlyExitText(argc, argv)) {
+        std::fputs(text->c_str(), stdout);
+        return 0;
+    }
     QApplication application(argc, argv);
     int result = 0;
     {

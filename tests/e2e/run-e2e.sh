@@ -6,6 +6,7 @@
 #
 # Environment:
 #   VELMORA_E2E_BUILD    build tree with tests/e2e/velmora-usbcam and tools/velmoractl (required)
+#   VELMORA_E2E_DEB      the Debian package whose velmoractl the permission check runs (optional)
 #   VELMORA_E2E_KERNEL   6.1 (default) or 6.12
 #   VELMORA_E2E_CACHE    downloads and images (default $VELMORA_BUILD_ROOT/vm-cache)
 #   VELMORA_E2E_TIMEOUT  seconds for the whole VM run (default 900)
@@ -103,11 +104,18 @@ busybox depmod -b "$init" "$version" || { echo "e2e: depmod of the initramfs fai
 cp "$build/tests/e2e/velmora-usbcam" "$build/tests/e2e/velmora-xu-query" "$init/velmora/"
 cp "$root/tests/e2e/vm-init.sh" "$init/init"
 chmod 755 "$init/init"
+# The package's files where the VM sees them (the host's root), not installed.
+unpacked=
+if [ -n "${VELMORA_E2E_DEB:-}" ]; then
+  unpacked="$work/package"
+  dpkg-deb -x "$VELMORA_E2E_DEB" "$unpacked" || { echo "e2e: cannot unpack $VELMORA_E2E_DEB" >&2; exit 1; }
+fi
 cat > "$init/velmora/env" <<EOF
 VELMORA_ROOT='$root'
 VELMORA_E2E_BUILD='$build'
 VELMORA_E2E_KERNEL='$kernel'
 VELMORA_E2E_MODULES='$wanted'
+VELMORA_E2E_PACKAGE='$unpacked'
 EOF
 (cd "$init" && find . | cpio -o -H newc --quiet | gzip -1) > "$work/initramfs.gz" ||
   { echo "e2e: cannot pack the initramfs" >&2; exit 1; }

@@ -435,6 +435,53 @@ start_udevd() {
   udevadm settle --timeout=30
 }
 
+# --- the installed package: velmoractl from the .deb, as an ordinary user -------------------------
+
+# The package's files (dpkg-deb -x by run-e2e.sh from VELMORA_E2E_DEB), or nothing.
+package=${VELMORA_E2E_PACKAGE:-}
+package_user=velmora-e2e
+
+# Runs the packaged velmoractl as $package_user with the groups a fresh login gets.
+packaged_velmoractl() {
+  ctl_out=$(cd /tmp && setpriv --reuid="$package_user" --regid=users --init-groups \
+    env -i PATH=/usr/bin:/bin HOME=/tmp LANG=C.UTF-8 "$package/usr/bin/velmoractl" "$@" 2> /run/ctl.err)
+  ctl_code=$?
+  ctl_err=$(< /run/ctl.err)
+}
+
+# Not in the video group: refused, with the fix named; after that fix (the group, then a new
+# login) the MENU packet reaches the camera. Needs udevd, whose rules give the node to video.
+check_package_permission() {
+  local name=package-permission menu logged
+  if [ -z "$package" ]; then skip $name "no package (set VELMORA_E2E_DEB)"; return; fi
+  [ -x "$package/usr/bin/velmoractl" ] || { fail $name "$package/usr/bin/velmoractl is missing"; return; }
+  udevadm control --ping 2> /dev/null || { fail $name "systemd-udevd is not running"; return; }
+  stop_camera
+  start_camera package || { fail $name "no camera"; return; }
+  udevadm settle --timeout=30
+  local owner
+  owner=$(stat -c '%G %a' "$video")
+  [ "$owner" = "video 660" ] || { fail $name "$video is '$owner', expected group video, mode 660"; return; }
+  id "$package_user" > /dev/null 2>&1 || useradd -M -N -g users -s /bin/bash "$package_user" ||
+    { fail $name "cannot add the user $package_user"; return; }
+  log_mark
+  packaged_velmoractl key menu
+  [ $ctl_code -eq 5 ] || { fail $name "without the group: exit $ctl_code, expected 5: $ctl_err"; return; }
+  [[ $ctl_err == *"permission denied: join the 'video' group (then log in again)"* ]] ||
+    { fail $name "without the group: '$ctl_err'"; return; }
+  logged=$(log_since | tr '\n' '|')
+  [ -z "$logged" ] || { fail $name "refused, yet the camera saw '$logged'"; return; }
+  note "refused as it should be: $ctl_err"
+  usermod -aG video "$package_user" || { fail $name "usermod -aG video failed"; return; }
+  packaged_velmoractl key menu
+  [ $ctl_code -eq 0 ] || { fail $name "in the group: exit $ctl_code: $ctl_err"; return; }
+  menu=$(packet 0x16 1 0 0x05)
+  logged=$(log_since | tr '\n' '|')
+  [[ $logged == *"XU3.10 GET_LEN 0c00 ok|XU3.10 SET_CUR $menu ok|" ]] ||
+    { fail $name "in the group the camera saw '$logged', expected the size query and $menu"; return; }
+  finish_check $name
+}
+
 # --- run --------------------------------------------------------------------------------------
 
 : > "$results"
@@ -461,6 +508,7 @@ if start_udevd; then
 else
   fail window-systemd-udevd "systemd-udevd cannot be started"
 fi
+check_package_permission
 stop_camera
 finish_check kernel-log-at-end > /dev/null || true
 echo END >> "$results"
