@@ -22,6 +22,7 @@ bool* FlagSlot(Options& options, std::string_view name)
     if (name == "--trace") return &options.trace;
     if (name == "--json") return &options.json;
     if (name == "--help" || name == "-h") return &options.help;
+    if (name == "--keep-going") return &options.keepGoing;
     return nullptr;
 }
 

@@ -14,7 +14,8 @@ struct Options {
     bool trace = false;
     bool json = false;
     bool help = false;
-    std::string command;  // empty when none was given
+    bool keepGoing = false;  // --keep-going (batch)
+    std::string command;     // empty when none was given
     std::vector<std::string> operands;
     std::optional<std::string> param;        // --param, raw text
     std::optional<std::string> commandByte;  // --command, raw text
