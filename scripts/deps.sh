@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs; does nothing for those already installed.
-# Usage: scripts/deps.sh GROUP...   (groups: build, demo, windows, vm)
+# Usage: scripts/deps.sh GROUP...   (groups: build, demo, windows, vm, bench)
 set -euo pipefail
 
 packages=()
@@ -17,6 +17,9 @@ for group in "$@"; do
       packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 libgtest-dev) ;;
     vm)
       packages+=(qemu-system-x86 busybox-static cpio udev xz-utils zstd) ;;
+    bench)
+      # v4l2-ctl: the yardstick of velmoractl's one-shot benchmark.
+      packages+=(v4l-utils) ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
   esac
 done
