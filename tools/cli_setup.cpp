@@ -15,12 +15,13 @@ QString CfgFileLocation()
     return velmora::CfgFilePath(QDir::currentPath() + "/CfgFile");
 }
 
-std::optional<Failure> Setup::Prepare(const Options& options, bool needsDevice)
+std::optional<Failure> Setup::Prepare(const Options& options, bool needsDevice, bool watchesDevices)
 {
     std::string error;
     m_platform = EnterPlatform(error);
     if (!m_platform) return Failure{ExitCode::Failed, CauseName(ExitCode::Failed), error, std::nullopt};
     if (auto failure = m_session.Open(options)) return failure;
+    if (!watchesDevices) m_session.Backend().WithoutDeviceChanges();
     // The window's rule: CfgFile/Cfg.ini under the working directory, when it exists. Asked first
     // without Qt, so that a run without the file spares the locale codec and QSettings.
     std::error_code missing;

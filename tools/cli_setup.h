@@ -18,8 +18,9 @@ QString CfgFileLocation();
 
 class Setup {
 public:
-    // The failure that stops the command, or nullopt.
-    std::optional<Failure> Prepare(const Options& options, bool needsDevice);
+    // The failure that stops the command, or nullopt. watchesDevices: the command will create a
+    // device-change source (watch); the others let the backend skip preparing one.
+    std::optional<Failure> Prepare(const Options& options, bool needsDevice, bool watchesDevices = false);
 
     Session& GetSession() { return m_session; }
     // The selected device, or null when none was asked for.

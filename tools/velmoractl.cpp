@@ -59,7 +59,7 @@ int RunVelmoractl(const std::vector<std::string>& arguments)
     if (!command->run) return RunBatch(options);
 
     Setup setup;
-    if (auto failure = setup.Prepare(options, command->needsDevice)) {
+    if (auto failure = setup.Prepare(options, command->needsDevice, command->run == RunWatch)) {
         report.Fail(std::move(*failure));
         return report.Finish();
     }
