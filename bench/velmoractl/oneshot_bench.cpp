@@ -52,26 +52,43 @@ double Median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// A and B in turn, runs times each after one unmeasured launch of each; prints the medians and
-// the median of the pairwise ratios.
-bool Compare(const char* title, const std::vector<std::string>& a, const std::vector<std::string>& b,
-             int runs)
+struct Contender {
+    const char* title;
+    std::vector<std::string> argv;
+    std::vector<double> times;
+    std::vector<double> ratios;  // against the reference launched right after it
+};
+
+// Each contender followed by the reference, round after round, so that every contender meets the
+// same machine; prints the median of each one's pairwise ratios (the figure to quote: it holds when
+// the machine's speed drifts) and the medians of the times.
+bool Compare(std::vector<Contender>& contenders, const std::vector<std::string>& reference, int runs)
 {
-    if (Launch(a) < 0 || Launch(b) < 0) {
-        std::fprintf(stderr, "%s: cannot start %s or %s\n", title, a[0].c_str(), b[0].c_str());
+    if (Launch(reference) < 0) {
+        std::fprintf(stderr, "cannot start %s\n", reference[0].c_str());
         return false;
     }
-    std::vector<double> as, bs, ratios;
-    for (int i = 0; i < runs; ++i) {
-        const double ta = Launch(a);
-        const double tb = Launch(b);
-        as.push_back(ta);
-        bs.push_back(tb);
-        ratios.push_back(ta / tb);
+    std::vector<double> referenceTimes;
+    for (Contender& contender : contenders) {
+        if (Launch(contender.argv) >= 0) continue;
+        std::fprintf(stderr, "cannot start %s\n", contender.argv[0].c_str());
+        return false;
     }
-    // The median of the pairwise ratios is the figure to quote: it holds when the machine's speed drifts.
-    std::printf("%-36s ratio %.2f (median of pairs)   medians %7.3f ms vs %7.3f ms\n", title, Median(ratios),
-                Median(as), Median(bs));
+    for (int i = 0; i < runs; ++i) {
+        for (Contender& contender : contenders) {
+            const double time = Launch(contender.argv);
+            const double referenceTime = Launch(reference);
+            contender.times.push_back(time);
+            contender.ratios.push_back(time / referenceTime);
+            referenceTimes.push_back(referenceTime);
+        }
+    }
+    std::printf("against %s, %d alternating runs each, %.3f ms median:\n", reference[0].c_str(), runs,
+                Median(referenceTimes));
+    for (const Contender& contender : contenders) {
+        std::printf("  %-36s ratio %.2f (median of pairs), median %.3f ms\n", contender.title,
+                    Median(contender.ratios), Median(contender.times));
+    }
     return true;
 }
 
@@ -91,11 +108,12 @@ int main(int argc, char** argv)
 
     const std::vector<std::string> reference{v4l2Ctl, "--list-devices"};
     const std::vector<std::string> key{VELMORACTL_PATH, "--backend", "sim", "key", "menu"};
-    bool ok = Compare("velmoractl --backend sim key menu", key, reference, runs);
-    ok = Compare("velmoractl --backend native list", {VELMORACTL_PATH, "--backend", "native", "list"},
-                 reference, runs) &&
-         ok;
-    ok = Compare("Qt Core alone (the floor)", {QTCORE_FLOOR_PATH}, reference, runs) && ok;
+    std::vector<Contender> contenders{
+        {"velmoractl --backend sim key menu", key, {}, {}},
+        {"velmoractl --backend native list", {VELMORACTL_PATH, "--backend", "native", "list"}, {}, {}},
+        {"Qt Core alone (the floor)", {QTCORE_FLOOR_PATH}, {}, {}},
+    };
+    const bool ok = Compare(contenders, {v4l2Ctl, "--list-devices"}, runs);
 
     constexpr int kPresses = 1000;
     const std::string script = std::string(folder) + "/presses.txt";
