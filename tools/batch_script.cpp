@@ -24,12 +24,15 @@ std::string BatchWideOption(const Options& options)
     return {};
 }
 
-std::optional<BatchLine> ParseLine(const std::vector<std::string>& words, std::string& error)
+// command: the command word, once the words parse as a command line.
+std::optional<BatchLine> ParseLine(const std::vector<std::string>& words, std::string& command,
+                                   std::string& error)
 {
     BatchLine line;
     const auto options = ParseCommandLine(words, error);
     if (!options) return std::nullopt;
     line.options = *options;
+    command = line.options.command;
     if (const std::string option = BatchWideOption(line.options); !option.empty()) {
         error = option + " applies to the whole batch: give it before 'batch'";
         return std::nullopt;
@@ -113,9 +116,9 @@ BatchScript ParseBatch(const std::string& text)
         const auto words = SplitWords(raw, error);
         if (words && words->empty()) continue;
         std::optional<BatchLine> line;
-        if (words) line = ParseLine(*words, error);
+        std::string command;
+        if (words) line = ParseLine(*words, command, error);
         if (!line) {
-            const std::string command = words && !words->empty() ? words->front() : std::string();
             script.problems.push_back(BatchProblem{number, command, UsageFailure(error)});
             continue;
         }
