@@ -18,6 +18,9 @@ public:
     // CoCreateInstance(CLSID_SystemDeviceEnum).
     virtual Status CreateSystemDeviceEnumerator(std::unique_ptr<SystemDeviceEnumerator>& out) = 0;
     virtual std::unique_ptr<DeviceChangeSource> CreateDeviceChangeSource() = 0;
+    // Said before the first enumeration by a program that will create no device-change source (a
+    // velmoractl command other than watch): the backend then prepares none.
+    virtual void WithoutDeviceChanges() {}
 };
 
 // name: "sim", "native", or empty for the default (native where a native backend is built).

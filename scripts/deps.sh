@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs; does nothing for those already installed.
-# Usage: scripts/deps.sh GROUP...   (groups: build, demo, windows, vm, package)
+# Usage: scripts/deps.sh GROUP...   (groups: build, demo, windows, vm, package, bench)
 set -euo pipefail
 
 packages=()
@@ -22,6 +22,9 @@ for group in "$@"; do
       # own tools, installed into a debootstrapped chroot.
       packages+=(dpkg-dev fakeroot file help2man librsvg2-bin desktop-file-utils appstream lintian
                  debootstrap debian-archive-keyring man-db) ;;
+    bench)
+      # v4l2-ctl: the yardstick of velmoractl's one-shot benchmark.
+      packages+=(v4l-utils) ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
   esac
 done

@@ -23,6 +23,7 @@ bool* FlagSlot(Options& options, std::string_view name)
     if (name == "--json") return &options.json;
     if (name == "--help" || name == "-h") return &options.help;
     if (name == "--raw-command") return &options.rawCommand;
+    if (name == "--keep-going") return &options.keepGoing;
     return nullptr;
 }
 

@@ -15,6 +15,7 @@ struct Options {
     bool json = false;
     bool help = false;
     bool rawCommand = false;  // --raw-command: a write's command byte goes out even with the read bit
+    bool keepGoing = false;   // --keep-going (batch)
     std::string command;      // empty when none was given
     std::vector<std::string> operands;
     std::optional<std::string> param;        // --param, raw text

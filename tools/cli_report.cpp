@@ -8,6 +8,13 @@ namespace velmoractl {
 
 Report::Report(std::string command, bool json) : m_command(std::move(command)), m_json(json) {}
 
+void Report::ForBatchLine(int line)
+{
+    m_where = "line " + std::to_string(line) + ": ";
+    m_compact = true;
+    m_data.insert("line", line);
+}
+
 void Report::Line(const std::string& text)
 {
     if (m_json) return;
@@ -23,7 +30,7 @@ void Report::Line(const QString& text)
 
 void Report::Warn(const std::string& text)
 {
-    std::fprintf(stderr, "velmoractl: warning: %s\n", text.c_str());
+    std::fprintf(stderr, "velmoractl: %swarning: %s\n", m_where.c_str(), text.c_str());
     m_warnings.append(QString::fromStdString(text));
 }
 
@@ -35,7 +42,7 @@ void Report::Fail(Failure failure)
 int Report::Finish()
 {
     const int code = m_failure ? static_cast<int>(m_failure->code) : 0;
-    if (m_failure) std::fprintf(stderr, "velmoractl: %s\n", m_failure->message.c_str());
+    if (m_failure) std::fprintf(stderr, "velmoractl: %s%s\n", m_where.c_str(), m_failure->message.c_str());
     if (m_json) {
         QJsonObject document = m_data;
         if (!m_command.empty()) document.insert("command", QString::fromStdString(m_command));

@@ -21,6 +21,8 @@ public:
     // falls between the first enumeration and the registration.
     Status CreateSystemDeviceEnumerator(std::unique_ptr<SystemDeviceEnumerator>& out) override;
     std::unique_ptr<DeviceChangeSource> CreateDeviceChangeSource() override;
+    // The first enumeration then opens no udev monitor (nor loads libudev).
+    void WithoutDeviceChanges() override { m_primed = true; }
 
     const std::shared_ptr<LinuxSystem>& System() const { return m_system; }
 

@@ -76,6 +76,7 @@ Status SimCamera::Answer(const KsNodeRequest& request, void* data, std::uint32_t
         SendPiece(static_cast<std::uint8_t*>(data), dataLength);
         bytesReturned = dataLength;
     }
+    if (m_dataRequests == m_config.vanishAfter) m_plugged = false;
     return StatusOk;
 }
 

@@ -176,6 +176,10 @@ std::string ApplyCameraKey(SimCameraConfig& camera, const std::string& key, cons
         const auto piece = ParseUnsigned32(value);
         if (!piece) return "expected a request number for fail_piece";
         camera.failPiece = *piece;
+    } else if (key == "vanish_after") {
+        const auto count = ParseUnsigned32(value);
+        if (!count) return "expected a request number for vanish_after";
+        camera.vanishAfter = *count;
     } else {
         return "unknown key " + key + " in [camera]";
     }

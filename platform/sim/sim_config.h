@@ -49,7 +49,8 @@ struct SimCameraConfig {
     bool vanished = false;  // listed, but every request answers ERROR_DEVICE_NOT_CONNECTED
     SizeQueryAnswer sizeQuery = SizeQueryAnswer::MoreData;
     std::uint32_t failPiece = 0;  // the n-th data request (1-based, size queries not counted) fails; 0: none
-    bool failAlloc = false;       // AllocatePieceBuffer answers null
+    std::uint32_t vanishAfter = 0;   // pulled out, unannounced, right after the n-th data request; 0: never
+    bool failAlloc = false;          // AllocatePieceBuffer answers null
     bool failCameraControl = false;  // QueryCameraControl fails
 };
 

@@ -105,13 +105,15 @@ std::string VelmoractlTest::WriteFile(const std::string& name, const std::string
     return path.toStdString();
 }
 
-CtlResult VelmoractlTest::Run(const std::string& config, const QStringList& arguments)
+CtlResult VelmoractlTest::Run(const std::string& config, const QStringList& arguments,
+                              const std::string& input)
 {
     const std::string path = WriteFile("sim.conf", config);
-    return RunBare(QStringList{"--backend", "sim", "--sim-config", QString::fromStdString(path)} + arguments);
+    return RunBare(QStringList{"--backend", "sim", "--sim-config", QString::fromStdString(path)} + arguments,
+                   input);
 }
 
-CtlResult VelmoractlTest::RunBare(const QStringList& arguments)
+CtlResult VelmoractlTest::RunBare(const QStringList& arguments, const std::string& input)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -121,6 +123,8 @@ CtlResult VelmoractlTest::RunBare(const QStringList& arguments)
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(m_folder.path());
     process.start(QStringLiteral(VELMORACTL_PATH), arguments);
+    process.write(input.data(), static_cast<qint64>(input.size()));
+    process.closeWriteChannel();
     CtlResult result;
     if (!process.waitForFinished(30000)) {
         ADD_FAILURE() << "velmoractl did not finish: " << arguments.join(' ').toStdString();

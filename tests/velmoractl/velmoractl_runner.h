@@ -39,10 +39,11 @@ protected:
     // A configuration file in the test's own folder, which is also the working directory.
     std::string WriteFile(const std::string& name, const std::string& text);
 
-    // velmoractl --backend sim --sim-config <config> arguments..., in the test's folder.
-    CtlResult Run(const std::string& config, const QStringList& arguments);
+    // velmoractl --backend sim --sim-config <config> arguments..., in the test's folder, with input
+    // on its standard input (then closed).
+    CtlResult Run(const std::string& config, const QStringList& arguments, const std::string& input = {});
     // Without --backend and --sim-config.
-    CtlResult RunBare(const QStringList& arguments);
+    CtlResult RunBare(const QStringList& arguments, const std::string& input = {});
 
     QTemporaryDir m_folder;
 };

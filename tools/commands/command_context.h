@@ -20,8 +20,6 @@ struct CommandContext {
     Report& report;
     // The selected device (traced with --trace); null for list and watch.
     velmora::CaptureDevice* device = nullptr;
-    // Where the extension unit's identity was looked for.
-    QString cfgFile;
 
     // A failed request on the selected device. An extension-unit transfer that ended with
     // E_INVALIDARG is followed by one more size query, whose answer names the cause.
@@ -36,6 +34,8 @@ struct CommandContext {
 };
 
 using CommandRunner = void (*)(CommandContext&);
+// What is wrong with a command's operands and options, found without a device; empty when nothing.
+using CommandChecker = std::string (*)(const Options&);
 
 void RunList(CommandContext& context);
 void RunKey(CommandContext& context);
@@ -47,5 +47,10 @@ void RunStatus(CommandContext& context);
 void RunZoom(CommandContext& context);
 void RunWatch(CommandContext& context);
 void RunXuInfo(CommandContext& context);
+
+std::string CheckKey(const Options& options);
+std::string CheckRead(const Options& options);
+std::string CheckWrite(const Options& options);
+std::string CheckWriteString(const Options& options);
 
 }  // namespace velmoractl

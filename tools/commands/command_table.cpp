@@ -12,6 +12,8 @@ constexpr std::string_view kOptions = R"(Options (before or after the command):
   --device N|PATH        the device: its index in 'list' (default 0), or its device path or node
   --trace                print every extension-unit request to standard error, one a line
   --json                 print one JSON document on standard output, errors included
+                         (in a batch one compact document a line, each with its line number)
+  --keep-going           (batch) run the later commands after a failure
   -h, --help             this text; 'velmoractl COMMAND --help' explains one command
 Numbers are decimal or 0x hexadecimal. The extension unit is addressed as the window does it,
 with ExId and Guid from CfgFile/Cfg.ini in the working directory when that file exists.
@@ -21,7 +23,7 @@ constexpr std::string_view kExitStatus = R"(Exit status:
   0 success             1 the request failed     2 bad argument         3 no such device
   4 the device vanished 5 permission denied      6 unsupported          7 no size-query answer
   8 checksum mismatch
-On failure one line on standard error names the device and the cause.
+On failure one line on standard error names the device and the cause (in a batch also the line).
 )";
 
 const std::vector<CommandSpec> kCommands = {
@@ -32,7 +34,7 @@ Examples:
   velmoractl list
   velmoractl --json list
 )",
-     0, 0, false, false, RunList},
+     0, 0, false, false, true, RunList, nullptr},
     {"key", "key NAME [press|release|click]", "send a key as the window does; click = press then release",
      R"(Sends what the window's button sends: the press code on press; on release the release
 code for the zoom, focus and lock keys, nothing for the others. click (the default) is a
@@ -44,7 +46,7 @@ Examples:
   velmoractl key zoom-in press; sleep 1; velmoractl key zoom-in release
   velmoractl --device /dev/video2 --trace key lock2
 )",
-     1, 2, false, true, RunKey},
+     1, 2, false, true, true, RunKey, CheckKey},
     {"read", "read ADDR [--param P] [--command C]", "read one register",
      R"(Reads one register with a checksummed 12-byte request and prints its value. The read
 sets bit 7 of the command byte (default 0), which marks a read. Only bits 31..0 of ADDR and bits 7..0 of P go
@@ -53,7 +55,7 @@ Examples:
   velmoractl read 0x178 --param 1
   velmoractl read 228 --command 0x20
 )",
-     1, 1, true, true, RunRead},
+     1, 1, true, true, true, RunRead, CheckRead},
     {"write", "write ADDR DATA [--param P] [--command C] [--raw-command]", "write one register",
      R"(Writes DATA to one register (command byte default 0, sent unchanged). Only bits 31..0
 of ADDR and DATA and bits 7..0 of P go on the wire; a warning says when bits were dropped.
@@ -63,14 +65,14 @@ Examples:
   velmoractl write 1 0x05 --command 0x16      (the menu key's press)
   velmoractl --trace write 0x100000001 7
 )",
-     2, 2, true, true, RunWrite},
+     2, 2, true, true, true, RunWrite, CheckWrite},
     {"read-string", "read-string", "read the camera's text (registers 228 and 229)",
      R"(Reads the text the camera holds: its length from register 228, then one byte at a time
 from register 229, up to the first zero byte.
 Example:
   velmoractl read-string
 )",
-     0, 0, false, true, RunReadString},
+     0, 0, false, true, true, RunReadString, nullptr},
     {"write-string", "write-string TEXT", "write a text through registers 228 to 230",
      R"(Writes TEXT: a start write to register 228, one write per character to register 229 and
 an end write with the length to register 230. Characters travel as Latin-1; those above
@@ -78,14 +80,14 @@ U+00FF travel as '?'.
 Example:
   velmoractl write-string "Studio A"
 )",
-     1, 1, false, true, RunWriteString},
+     1, 1, false, true, true, RunWriteString, CheckWriteString},
     {"status", "status", "the 24 status registers, address and value",
      R"(Reads the status registers 376 to 399 (param 1, command 0x00) as the window does at
 start-up, and prints each address with its value, or the cause of its failure.
 Example:
   velmoractl --json status
 )",
-     0, 0, false, true, RunStatus},
+     0, 0, false, true, true, RunStatus, nullptr},
     {"zoom", "zoom", "the current zoom value, minimum, maximum and step",
      R"(Asks the camera control for the zoom value and its range, as the window does at start-up,
 and shows the camera's own 32-bit values. The window keeps the low 16 bits of each (signed);
@@ -93,7 +95,7 @@ a second line names each value that reads otherwise there (JSON: fitsWindow, win
 Example:
   velmoractl zoom
 )",
-     0, 0, false, true, RunZoom},
+     0, 0, false, true, true, RunZoom, nullptr},
     {"watch", "watch", "print each device arrival and removal until interrupted",
      R"(Prints one line per capture-device arrival or removal (with --json one JSON object per
 line, and a closing one) until SIGINT (Ctrl+C) or SIGTERM, then exits 0. A line on standard
@@ -101,7 +103,7 @@ error says when it is listening.
 Example:
   velmoractl watch
 )",
-     0, 0, false, false, RunWatch},
+     0, 0, false, false, false, RunWatch, nullptr},
     {"xu-info", "xu-info", "the camera's extension units, and which one requests reach",
      R"(Lists the extension units of the camera (node or unit id, GUID, controls) and marks the
 one that requests with the current ExId and Guid reach. Put the right values under
@@ -109,7 +111,24 @@ one that requests with the current ExId and Guid reach. Put the right values und
 Example:
   velmoractl --device 1 xu-info
 )",
-     0, 0, false, true, RunXuInfo},
+     0, 0, false, true, true, RunXuInfo, nullptr},
+    {"batch", "batch [FILE|-] [--keep-going]", "run the commands of FILE (or standard input), one a line",
+     R"(Runs commands one a line, in the command line's own syntax (key menu, read 0x178 --param 1,
+write-string "Studio A"), against one device: one enumeration, one Cfg.ini load. Blank lines
+and lines starting with # are left out; quotes and backslashes work as in a shell. The whole
+input is read and checked first: bad lines are reported with their line numbers and nothing
+is sent. Each command prints what it prints alone (with --json one compact document a line,
+with "line"). The first failure stops the batch with that command's exit status and names
+its line; with --keep-going the rest run and the exit status is the first failure's. After
+the device vanished the later commands are not sent and fail as device-gone.
+Options on a line: --param and --command only; the others go before 'batch'.
+FILE '-' or none: standard input.
+Examples:
+  velmoractl --device 1 batch rig.txt
+  printf 'key zoom-in press\nkey zoom-in release\n' | velmoractl batch
+  velmoractl --json --keep-going batch - < checks.txt
+)",
+     0, 1, false, false, false, nullptr, nullptr},
 };
 
 }  // namespace
@@ -125,6 +144,20 @@ const CommandSpec* FindCommand(std::string_view name)
         if (command.name == name) return &command;
     }
     return nullptr;
+}
+
+std::string CheckArguments(const CommandSpec& command, const Options& options)
+{
+    const int count = static_cast<int>(options.operands.size());
+    if (count < command.minOperands) return std::string(command.name) + " needs more arguments";
+    if (count > command.maxOperands)
+        return "unexpected argument '" + options.operands[command.maxOperands] + "'";
+    if (!command.registerOptions && (options.param || options.commandByte || options.rawCommand)) {
+        const char* option = options.param ? "--param" : options.commandByte ? "--command" : "--raw-command";
+        return std::string(option) + " applies to read and write only";
+    }
+    if (options.keepGoing && command.name != "batch") return "--keep-going applies to batch only";
+    return {};
 }
 
 std::string UsageLine(const CommandSpec* command)
@@ -152,7 +185,8 @@ std::string GeneralHelp()
         "  velmoractl key menu\n"
         "  velmoractl --backend sim --trace key menu\n"
         "  velmoractl --device 1 read 0x178 --param 1\n"
-        "  velmoractl --json status\n";
+        "  velmoractl --json status\n"
+        "  velmoractl --keep-going batch rig.txt\n";
     return text;
 }
 

@@ -18,11 +18,17 @@ struct CommandSpec {
     int maxOperands;
     bool registerOptions;  // accepts --param and --command
     bool needsDevice;
-    CommandRunner run;
+    bool inBatch;          // may stand on a line of a batch
+    CommandRunner run;     // null for batch, which runs the others
+    CommandChecker check;  // null when the operand counts say all
 };
 
 const std::vector<CommandSpec>& CommandTable();
 const CommandSpec* FindCommand(std::string_view name);
+
+// What is wrong with the operand count and the options of a command line; empty when nothing.
+// (CommandSpec::check looks at the operands themselves.)
+std::string CheckArguments(const CommandSpec& command, const Options& options);
 
 // The whole --help text, and one command's.
 std::string GeneralHelp();

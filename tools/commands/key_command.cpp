@@ -1,6 +1,7 @@
 #include <QJsonArray>
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 #include "keys/key_table.h"
@@ -20,21 +21,31 @@ std::string ByteText(std::uint8_t value)
     return text;
 }
 
+std::string KeyAction(const Options& options)
+{
+    return options.operands.size() > 1 ? options.operands[1] : "click";
+}
+
 }  // namespace
+
+std::string CheckKey(const Options& options)
+{
+    if (!FindKeyByName(options.operands[0]))
+        return "unknown key '" + options.operands[0] + "' (one of " + KeyNameList() + ")";
+    const std::string action = KeyAction(options);
+    if (action != "press" && action != "release" && action != "click")
+        return "unknown key action '" + action + "' (press, release or click)";
+    return {};
+}
 
 void RunKey(CommandContext& context)
 {
-    const std::vector<std::string>& operands = context.options.operands;
-    const velmora::KeyDefinition* key = FindKeyByName(operands[0]);
-    if (!key) {
-        context.report.Fail(UsageFailure("unknown key '" + operands[0] + "' (one of " + KeyNameList() + ")"));
+    if (const std::string problem = CheckKey(context.options); !problem.empty()) {
+        context.report.Fail(UsageFailure(problem));
         return;
     }
-    const std::string action = operands.size() > 1 ? operands[1] : "click";
-    if (action != "press" && action != "release" && action != "click") {
-        context.report.Fail(UsageFailure("unknown key action '" + action + "' (press, release or click)"));
-        return;
-    }
+    const velmora::KeyDefinition* key = FindKeyByName(context.options.operands[0]);
+    const std::string action = KeyAction(context.options);
     const int keyIndex = static_cast<int>(key - velmora::Keys.data());
     std::vector<int> slotIndices;
     if (action != "release") slotIndices.push_back(2 * keyIndex);
@@ -45,29 +56,34 @@ void RunKey(CommandContext& context)
     for (int slot : slotIndices) {
         const velmora::KeySlotAction step = velmora::KeySlot(slot);
         const std::string event = step.press ? "press" : "release";
+        std::optional<velmora::Status> status;
+        if (!step.writes) {
+            context.report.Line(keyText + " " + event + ": sends nothing");
+        } else {
+            status = velmora::WriteRegister(context.device, velmora::KeyRegisterAddress, step.data,
+                                            velmora::KeyParam, velmora::KeyCommand);
+            if (*status == velmora::StatusOk) {
+                context.report.Line(keyText + " " + event + ": wrote " + ByteText(step.data) +
+                                    " to register " + ByteText(velmora::KeyRegisterAddress));
+            } else {
+                context.report.Line(keyText + " " + event + ": failed (" + velmora::StatusName(*status) +
+                                    ")");
+                context.report.Fail(context.RequestFailed("key " + std::string(key->objectName) + " " +
+                                                              event + " (data " + ByteText(step.data) + ")",
+                                                          *status, Channel::ExtensionUnit));
+            }
+        }
+        if (!context.report.Json()) continue;
         QJsonObject record;
         record.insert("event", QString::fromStdString(event));
         record.insert("sent", step.writes);
-        if (!step.writes) {
-            context.report.Line(keyText + " " + event + ": sends nothing");
-            events.append(record);
-            continue;
+        if (status) {
+            record.insert("data", step.data);
+            record.insert("status", QString::fromStdString(velmora::StatusName(*status)));
         }
-        record.insert("data", step.data);
-        const velmora::Status status = velmora::WriteRegister(
-            context.device, velmora::KeyRegisterAddress, step.data, velmora::KeyParam, velmora::KeyCommand);
-        record.insert("status", QString::fromStdString(velmora::StatusName(status)));
         events.append(record);
-        if (status == velmora::StatusOk) {
-            context.report.Line(keyText + " " + event + ": wrote " + ByteText(step.data) + " to register " +
-                                ByteText(velmora::KeyRegisterAddress));
-        } else {
-            context.report.Line(keyText + " " + event + ": failed (" + velmora::StatusName(status) + ")");
-            context.report.Fail(context.RequestFailed(
-                "key " + std::string(key->objectName) + " " + event + " (data " + ByteText(step.data) + ")",
-                status, Channel::ExtensionUnit));
-        }
     }
+    if (!context.report.Json()) return;
     context.report.Set("key",
                        QString::fromUtf8(key->objectName.data(), static_cast<int>(key->objectName.size())));
     context.report.Set("caption",

@@ -19,13 +19,32 @@ struct RegisterRequest {
     std::uint8_t command = 0;
 };
 
-std::optional<std::uint64_t> Number(CommandContext& context, const std::string& what, const std::string& text,
-                                    std::uint64_t maximum)
+// Numbers of the command line: nullopt with error naming the argument.
+std::optional<std::uint64_t> Number(const std::string& what, const std::string& text, std::uint64_t maximum,
+                                    std::string& error)
 {
-    std::string error;
     const auto value = ParseNumber(text, maximum, error);
-    if (!value) context.report.Fail(UsageFailure(what + ": " + error));
+    if (!value) error = what + ": " + error;
     return value;
+}
+
+std::optional<RegisterRequest> ParseRequest(const Options& options, std::string& error)
+{
+    RegisterRequest request;
+    const auto address = Number("ADDR", options.operands[0], kAny, error);
+    if (!address) return std::nullopt;
+    request.address = *address;
+    if (options.param) {
+        const auto param = Number("--param", *options.param, kAny, error);
+        if (!param) return std::nullopt;
+        request.param = *param;
+    }
+    if (options.commandByte) {
+        const auto command = Number("--command", *options.commandByte, 0xFF, error);
+        if (!command) return std::nullopt;
+        request.command = static_cast<std::uint8_t>(*command);
+    }
+    return request;
 }
 
 std::string Hex8(std::uint8_t value)
@@ -33,6 +52,19 @@ std::string Hex8(std::uint8_t value)
     char text[8];
     std::snprintf(text, sizeof text, "0x%02X", value);
     return text;
+}
+
+// DATA, and the rule that a write stays a write: bit 7 of the command byte marks a read, which
+// the camera would answer as one and store nothing.
+std::optional<std::uint64_t> ParseData(const Options& options, const RegisterRequest& request,
+                                       std::string& error)
+{
+    if (velmora::IsReadCommand(request.command) && !options.rawCommand) {
+        error = "--command " + Hex8(request.command) +
+                " has bit 7 set, which makes the write a read; give --raw-command to send it as it is";
+        return std::nullopt;
+    }
+    return Number("DATA", options.operands[1], kAny, error);
 }
 
 // Warns when value has bits the packet cannot carry.
@@ -46,22 +78,14 @@ void WarnTruncated(CommandContext& context, const std::string& what, std::uint64
 
 std::optional<RegisterRequest> ParseRequest(CommandContext& context)
 {
-    RegisterRequest request;
-    const auto address = Number(context, "ADDR", context.options.operands[0], kAny);
-    if (!address) return std::nullopt;
-    request.address = *address;
-    if (context.options.param) {
-        const auto param = Number(context, "--param", *context.options.param, kAny);
-        if (!param) return std::nullopt;
-        request.param = *param;
+    std::string error;
+    const auto request = ParseRequest(context.options, error);
+    if (!request) {
+        context.report.Fail(UsageFailure(error));
+        return std::nullopt;
     }
-    if (context.options.commandByte) {
-        const auto command = Number(context, "--command", *context.options.commandByte, 0xFF);
-        if (!command) return std::nullopt;
-        request.command = static_cast<std::uint8_t>(*command);
-    }
-    WarnTruncated(context, "address", request.address, 32);
-    WarnTruncated(context, "param", request.param, 8);
+    WarnTruncated(context, "address", request->address, 32);
+    WarnTruncated(context, "param", request->param, 8);
     return request;
 }
 
@@ -73,6 +97,20 @@ void Describe(CommandContext& context, const RegisterRequest& request)
 }
 
 }  // namespace
+
+std::string CheckRead(const Options& options)
+{
+    std::string error;
+    ParseRequest(options, error);
+    return error;
+}
+
+std::string CheckWrite(const Options& options)
+{
+    std::string error;
+    if (const auto request = ParseRequest(options, error)) ParseData(options, *request, error);
+    return error;
+}
 
 void RunRead(CommandContext& context)
 {
@@ -97,15 +135,12 @@ void RunWrite(CommandContext& context)
 {
     const auto request = ParseRequest(context);
     if (!request) return;
-    // Bit 7 marks a read: the camera would answer the packet as one and store nothing.
-    if (velmora::IsReadCommand(request->command) && !context.options.rawCommand) {
-        context.report.Fail(UsageFailure("--command " + Hex8(request->command) +
-                                         " has bit 7 set, which makes the write a read; give --raw-command "
-                                         "to send it as it is"));
+    std::string error;
+    const auto data = ParseData(context.options, *request, error);
+    if (!data) {
+        context.report.Fail(UsageFailure(error));
         return;
     }
-    const auto data = Number(context, "DATA", context.options.operands[1], kAny);
-    if (!data) return;
     WarnTruncated(context, "data", *data, 32);
     Describe(context, *request);
     context.report.Set("data", static_cast<double>(*data & 0xFFFFFFFFu));

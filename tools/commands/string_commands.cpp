@@ -27,13 +27,18 @@ void RunReadString(CommandContext& context)
     context.report.Line(text);
 }
 
+std::string CheckWriteString(const Options& options)
+{
+    return options.operands[0].empty() ? "write-string needs a non-empty TEXT" : std::string();
+}
+
 void RunWriteString(CommandContext& context)
 {
-    const QString text = QString::fromLocal8Bit(context.options.operands[0].c_str());
-    if (text.isEmpty()) {
-        context.report.Fail(UsageFailure("write-string needs a non-empty TEXT"));
+    if (const std::string problem = CheckWriteString(context.options); !problem.empty()) {
+        context.report.Fail(UsageFailure(problem));
         return;
     }
+    const QString text = QString::fromLocal8Bit(context.options.operands[0].c_str());
     for (const QChar c : text) {
         if (c.unicode() > 0xFF) {
             context.report.Warn("characters above U+00FF travel as '?' (the string registers carry Latin-1)");

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "config/xu_identity.h"
+#include "tools/cli_setup.h"
 #include "tools/commands/command_context.h"
 #include "xu/register_packet.h"
 
@@ -44,15 +45,16 @@ void RunXuInfo(CommandContext& context)
     const std::string setText = velmora::GuidText(propertySet);
     const std::string setOrigin = identity.guid.IsNull() ? "built-in default" : "Cfg.ini";
 
-    const bool cfgFound = QFileInfo::exists(context.cfgFile);
+    const QString cfgFile = CfgFileLocation();
+    const bool cfgFound = QFileInfo::exists(cfgFile);
     QJsonObject addressing;
-    addressing.insert("cfgFile", context.cfgFile);
+    addressing.insert("cfgFile", cfgFile);
     addressing.insert("cfgFileFound", cfgFound);
     addressing.insert("node", static_cast<double>(nodeId));
     addressing.insert("propertySet", QString::fromStdString(setText));
     addressing.insert("propertySetSource", QString::fromStdString(setOrigin));
     context.report.Set("identity", addressing);
-    context.report.Line("identity from " + context.cfgFile.toStdString() +
+    context.report.Line("identity from " + cfgFile.toStdString() +
                         (cfgFound ? "" : " (not found: defaults)"));
     context.report.Line("requests name node " + std::to_string(nodeId) + " and property set {" + setText +
                         "} (" + setOrigin + ")");

@@ -1,0 +1,151 @@
+#include "tools/commands/batch_command.h"
+
+#include <QJsonArray>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "tools/batch_script.h"
+#include "tools/cli_report.h"
+#include "tools/cli_setup.h"
+
+namespace velmoractl {
+
+namespace {
+
+std::optional<std::string> ReadInput(const std::string& source, std::string& error)
+{
+    const bool standardInput = source == "-";
+    std::FILE* file = standardInput ? stdin : std::fopen(source.c_str(), "rb");
+    if (!file) {
+        error = "cannot read " + source + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    std::string text;
+    char buffer[65536];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
+    const bool failed = std::ferror(file) != 0;
+    if (!standardInput) std::fclose(file);
+    if (failed) {
+        error = "cannot read " + source;
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::string LineList(const std::vector<int>& lines)
+{
+    std::string text;
+    for (int line : lines) text += (text.empty() ? "" : ", ") + std::to_string(line);
+    return text;
+}
+
+// The closing report: how many ran, which lines failed; the exit status is the first failure's, the
+// message says what became of the batch.
+int Close(bool json, int commands, int ran, const std::vector<int>& failedLines,
+          const std::optional<Failure>& first, const std::string& message)
+{
+    Report report("batch", json);
+    report.SetCompact();
+    report.Set("commands", commands);
+    report.Set("ran", ran);
+    QJsonArray failed;
+    for (int line : failedLines) failed.append(line);
+    report.Set("failed", failed);
+    if (first) report.Fail(Failure{first->code, first->cause, message, first->status});
+    return report.Finish();
+}
+
+}  // namespace
+
+int RunBatch(const Options& options)
+{
+    const std::string source = options.operands.empty() ? "-" : options.operands.front();
+    std::string error;
+    const std::optional<std::string> text = ReadInput(source, error);
+    if (!text) {
+        Report report("batch", options.json);
+        report.SetCompact();
+        report.Fail(UsageFailure(error));
+        return report.Finish();
+    }
+    // Every line is checked before anything is opened or sent.
+    const BatchScript script = ParseBatch(*text);
+    const int commands = static_cast<int>(script.lines.size());
+    if (!script.problems.empty()) {
+        std::vector<int> lines;
+        for (const BatchProblem& problem : script.problems) {
+            Report report(problem.command, options.json);
+            report.ForBatchLine(problem.number);
+            report.Fail(problem.failure);
+            report.Finish();
+            lines.push_back(problem.number);
+        }
+        const std::string where = source == "-" ? "standard input" : source;
+        return Close(options.json, commands, 0, lines, UsageFailure(""),
+                     "bad line(s) " + LineList(lines) + " in " + where + "; nothing was run");
+    }
+
+    bool needsDevice = false;
+    for (const BatchLine& line : script.lines) needsDevice = needsDevice || line.command->needsDevice;
+    Setup setup;
+    if (auto failure = setup.Prepare(options, needsDevice)) {
+        Report report("batch", options.json);
+        report.SetCompact();
+        report.Fail(std::move(*failure));
+        return report.Finish();
+    }
+    Session& session = setup.GetSession();
+
+    int ran = 0;
+    int goneAt = 0;  // the line where the device vanished
+    int stoppedAt = 0;
+    std::vector<int> failedLines;
+    std::optional<Failure> first;
+    for (const BatchLine& line : script.lines) {
+        Options lineOptions = options;
+        lineOptions.command = line.options.command;
+        lineOptions.operands = line.options.operands;
+        lineOptions.param = line.options.param;
+        lineOptions.commandByte = line.options.commandByte;
+        Report report(lineOptions.command, options.json);
+        report.ForBatchLine(line.number);
+        const bool onDevice = line.command->needsDevice;
+        if (onDevice) {
+            report.Set("device", session.Selected().index);
+            report.Set("label", session.Selected().label);
+        }
+        ++ran;
+        if (onDevice && goneAt > 0) {
+            report.Fail(Failure{ExitCode::DeviceGone, CauseName(ExitCode::DeviceGone),
+                                session.Subject() + ": " + lineOptions.command +
+                                    ": not sent: the device vanished at line " + std::to_string(goneAt),
+                                std::nullopt});
+        } else {
+            CommandContext context{lineOptions, session, report, onDevice ? setup.Device() : nullptr};
+            line.command->run(context);
+        }
+        if (report.Finish() == 0) continue;
+        failedLines.push_back(line.number);
+        if (!first) first = report.FirstFailure();
+        if (onDevice && goneAt == 0 && report.FirstFailure()->code == ExitCode::DeviceGone)
+            goneAt = line.number;
+        if (!options.keepGoing) {
+            stoppedAt = line.number;
+            break;
+        }
+    }
+    std::string message;
+    if (stoppedAt > 0 && ran < commands) {
+        message = "batch stopped at line " + std::to_string(stoppedAt) + "; " +
+                  std::to_string(commands - ran) + " later command(s) not run";
+    } else {
+        message = std::to_string(failedLines.size()) + " of " + std::to_string(commands) +
+                  " command(s) failed (line " + LineList(failedLines) + ")";
+    }
+    return Close(options.json, commands, ran, failedLines, first, message);
+}
+
+}  // namespace velmoractl
