@@ -1,10 +1,10 @@
 #include "platform/linux/linux_system.h"
-#include "platform/linux/udev_library.h"
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <libudev.h>
 #include <cerrno>
 #include <utility>
 
@@ -39,14 +39,12 @@ public:
 
     bool UdevDaemonRunning() const override
     {
-        const UdevLibrary* library = Udev();
-        if (!library) return false;
-        struct udev* udev = library->udev_new();
+        struct udev* udev = udev_new();
         if (!udev) return false;
-        struct udev_queue* queue = library->udev_queue_new(udev);
-        const bool active = queue && library->udev_queue_get_udev_is_active(queue) == 1;
-        if (queue) library->udev_queue_unref(queue);
-        library->udev_unref(udev);
+        struct udev_queue* queue = udev_queue_new(udev);
+        const bool active = queue && udev_queue_get_udev_is_active(queue) == 1;
+        if (queue) udev_queue_unref(queue);
+        udev_unref(udev);
         return active;
     }
 };

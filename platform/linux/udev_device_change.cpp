@@ -1,12 +1,13 @@
 #include "platform/linux/udev_device_change.h"
 
+#include <libudev.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
 
 #include "platform/linux/errno_status.h"
-#include "platform/linux/udev_library.h"
 #include "platform/linux/v4l2_query.h"
 #include "platform/linux/video_node.h"
 
@@ -42,26 +43,20 @@ std::string LowerGuidText(const Guid& guid)
 std::unique_ptr<UdevMonitor> UdevMonitor::Open(int& error, bool kernelEvents)
 {
     error = 0;
-    const UdevLibrary* udev = Udev();
-    if (!udev) {
-        error = ELIBACC;
-        return nullptr;
-    }
-    struct udev* context = udev->udev_new();
+    struct udev* context = udev_new();
     if (!context) {
         error = errno ? errno : ENOMEM;
         return nullptr;
     }
-    struct udev_monitor* monitor =
-        udev->udev_monitor_new_from_netlink(context, kernelEvents ? "kernel" : "udev");
+    struct udev_monitor* monitor = udev_monitor_new_from_netlink(context, kernelEvents ? "kernel" : "udev");
     if (!monitor) {
         error = errno ? errno : ENOMEM;
-        udev->udev_unref(context);
+        udev_unref(context);
         return nullptr;
     }
     std::unique_ptr<UdevMonitor> result(new UdevMonitor(context, monitor, kernelEvents));
-    int status = udev->udev_monitor_filter_add_match_subsystem_devtype(monitor, "video4linux", nullptr);
-    if (status >= 0) status = udev->udev_monitor_enable_receiving(monitor);
+    int status = udev_monitor_filter_add_match_subsystem_devtype(monitor, "video4linux", nullptr);
+    if (status >= 0) status = udev_monitor_enable_receiving(monitor);
     if (status < 0) {
         error = -status;
         return nullptr;
@@ -71,37 +66,36 @@ std::unique_ptr<UdevMonitor> UdevMonitor::Open(int& error, bool kernelEvents)
 
 UdevMonitor::~UdevMonitor()
 {
-    Udev()->udev_monitor_unref(m_monitor);
-    Udev()->udev_unref(m_udev);
+    udev_monitor_unref(m_monitor);
+    udev_unref(m_udev);
 }
 
 int UdevMonitor::Descriptor() const
 {
-    return Udev()->udev_monitor_get_fd(m_monitor);
+    return udev_monitor_get_fd(m_monitor);
 }
 
 std::optional<UdevEventFacts> UdevMonitor::Receive()
 {
-    const UdevLibrary& udev = *Udev();
     // The monitor's socket does not block: null means nothing waits.
-    struct udev_device* device = udev.udev_monitor_receive_device(m_monitor);
+    struct udev_device* device = udev_monitor_receive_device(m_monitor);
     if (!device) return std::nullopt;
     UdevEventFacts facts;
-    facts.action = Text(udev.udev_device_get_action(device));
-    facts.devNode = Text(udev.udev_device_get_devnode(device));
-    facts.sysName = Text(udev.udev_device_get_sysname(device));
+    facts.action = Text(udev_device_get_action(device));
+    facts.devNode = Text(udev_device_get_devnode(device));
+    facts.sysName = Text(udev_device_get_sysname(device));
     // The parent is borrowed from device. After a removal it may be gone from sysfs; the event's own
     // properties (from udev's database) still name the ids then.
-    struct udev_device* usb = udev.udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device");
+    struct udev_device* usb = udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device");
     if (usb) {
-        facts.vendorId = HexId(udev.udev_device_get_sysattr_value(usb, "idVendor"));
-        facts.productId = HexId(udev.udev_device_get_sysattr_value(usb, "idProduct"));
+        facts.vendorId = HexId(udev_device_get_sysattr_value(usb, "idVendor"));
+        facts.productId = HexId(udev_device_get_sysattr_value(usb, "idProduct"));
     }
     if (!facts.vendorId || !facts.productId) {
-        facts.vendorId = HexId(udev.udev_device_get_property_value(device, "ID_VENDOR_ID"));
-        facts.productId = HexId(udev.udev_device_get_property_value(device, "ID_MODEL_ID"));
+        facts.vendorId = HexId(udev_device_get_property_value(device, "ID_VENDOR_ID"));
+        facts.productId = HexId(udev_device_get_property_value(device, "ID_MODEL_ID"));
     }
-    udev.udev_device_unref(device);
+    udev_device_unref(device);
     return facts;
 }
 
