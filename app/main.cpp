@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/termination_signals.h"
 #include "app/velmora.h"
 
 int main(int argc, char* argv[])
@@ -12,6 +13,7 @@ int main(int argc, char* argv[])
         return 0;
     }
     QApplication application(argc, argv);
+    velmora::TerminationSignals terminationSignals;
     int result = 0;
     {
         Velmora window;
