@@ -29,7 +29,8 @@ std::string Explain(ExitCode code, Status status, Channel channel, const std::st
         case ExitCode::PermissionDenied:
             if (platform == "windows") return "access denied: another program may hold the camera";
             return "permission denied: join the 'video' group (then log in again) or install the udev rule "
-                   "platform/linux/70-velmora-camera.rules";
+                   "70-velmora-camera.rules (in /usr/share/doc/velmora/examples/ when installed, "
+                   "platform/linux/ in the source)";
         case ExitCode::NoSizeAnswer:
             return "the extension unit did not answer the size query as expected (is this the right unit? "
                    "see "

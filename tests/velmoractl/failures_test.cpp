@@ -73,7 +73,7 @@ TEST_F(CtlFailureTest, PermissionDeniedSaysWhatWouldFixIt)
 {
     const std::string line = ExpectFailure(Camera("ks_query_status = 0x80070005"), {"write", "1", "5"}, 5,
                                            "permission denied: join the 'video' group");
-    EXPECT_NE(line.find("platform/linux/70-velmora-camera.rules (E_ACCESSDENIED)"), std::string::npos)
+    EXPECT_NE(line.find("platform/linux/ in the source) (E_ACCESSDENIED)"), std::string::npos)
         << line;
 }
 
