@@ -4,7 +4,10 @@
 # Prints the prefix on its last line. A second run with the same key only prints it.
 #
 #   scripts/qt-mingw.sh            build if needed, print the prefix
+#   scripts/qt-mingw.sh --fetch    only make sure the source is downloaded (apt, no build)
 #   scripts/qt-mingw.sh --key      print the cache key only
+#
+# Runs at the same time wait for each other: the second finds the first one's result.
 #
 # VELMORA_CACHE chooses the cache folder (default: /var/cache/velmora as root, else
 # ${XDG_CACHE_HOME:-~/.cache}/velmora).
@@ -64,6 +67,17 @@ key=$(printf '%s\n' "$version" "${configure_options[*]}" "${make_targets[*]}" "$
 if [ "${1:-}" = "--key" ]; then echo "$key"; exit 0; fi
 
 prefix="$cache/qt5-mingw-x86_64-$key"
+work="$cache/qt5-mingw-work-$key"
+mkdir -p "$cache"
+exec {lock}> "$cache/qt5-mingw-$key.lock"
+flock "$lock"
+if [ "${1:-}" = "--fetch" ]; then
+  if [ ! -f "$prefix/.complete" ] && ! ls "$work"/download/*.dsc > /dev/null 2>&1; then
+    mkdir -p "$work/download"
+    (cd "$work/download" && step 900 "apt-get source" apt-get source -q --download-only "qtbase-opensource-src=$version" > /dev/null)
+  fi
+  exit 0
+fi
 if [ -f "$prefix/.complete" ]; then
   echo "qt-mingw: cached $prefix (qtbase $version)" >&2
   echo "$prefix"
@@ -71,7 +85,6 @@ if [ -f "$prefix/.complete" ]; then
 fi
 
 # The work folder survives a failed or interrupted run, so the next run resumes where it stopped.
-work="$cache/qt5-mingw-work-$key"
 rm -rf "$prefix"
 mkdir -p "$work/download" "$work/build"
 echo "qt-mingw: building qtbase $version for x86_64 Windows into $prefix" >&2

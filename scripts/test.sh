@@ -10,12 +10,24 @@ export VELMORA_RESULTS="$VELMORA_BUILD_ROOT/results.txt"
 mkdir -p "$VELMORA_BUILD_ROOT"
 : > "$VELMORA_RESULTS"
 
-bash "$root/scripts/deps.sh" build || { echo "tests: 0 passed, 1 failed"; exit 1; }
+# Every stage's packages at once, so that no two apt runs overlap once the stages start.
+timeout 1800 bash "$root/scripts/deps.sh" build windows vm package || { echo "tests: 0 passed, 1 failed"; exit 1; }
+
+selected() { [ -z "${VELMORA_STAGES:-}" ] || grep -qw -- "$1" <<<"$VELMORA_STAGES"; }
+
+# Qt for Windows takes half an hour on a fresh machine and is cached after that: build it beside
+# the Linux stages, at low priority; the Windows stages wait for it (qt-mingw.sh locks its cache).
+qt_builder=""
+if selected windows-package || selected windows-qt; then
+  timeout 900 bash "$root/scripts/qt-mingw.sh" --fetch
+  nice -n 10 timeout 4200 bash "$root/scripts/qt-mingw.sh" > "$VELMORA_BUILD_ROOT/qt-mingw.log" 2>&1 &
+  qt_builder=$!
+fi
 
 broken=0
 for stage in "$root"/scripts/test-stages/*.sh; do
   name=$(basename "$stage" .sh)
-  if [ -n "${VELMORA_STAGES:-}" ] && ! grep -qw -- "${name#*-}" <<<"$VELMORA_STAGES"; then continue; fi
+  selected "${name#*-}" || continue
   echo "=== stage $name"
   start=$(date +%s)
   rows=$(wc -l < "$VELMORA_RESULTS")
@@ -26,6 +38,8 @@ for stage in "$root"/scripts/test-stages/*.sh; do
   fi
   echo "=== stage $name took $(( $(date +%s) - start )) s"
 done
+
+[ -z "$qt_builder" ] || wait "$qt_builder"
 
 echo
 echo "=== summary"
