@@ -11,16 +11,17 @@ function(velmora_windows_deploy)
     return()
   endif()
 
-  # Where the imported DLLs are found: Qt's bin folder and the compiler's runtime folders.
-  set(search $<TARGET_FILE_DIR:${VELMORA_QT}::Core>)
+  # Where the imported DLLs are found: Qt's bin folder, the compiler's own folder (a MinGW on
+  # Windows keeps its runtime DLLs there) and the folders where it finds its runtime DLLs.
+  get_filename_component(compiler_dir ${CMAKE_CXX_COMPILER} DIRECTORY)
+  set(search $<TARGET_FILE_DIR:${VELMORA_QT}::Core> ${compiler_dir})
   foreach(runtime IN ITEMS libstdc++-6.dll libwinpthread-1.dll)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime}
       OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
-    if(NOT IS_ABSOLUTE "${path}")
-      message(FATAL_ERROR "${CMAKE_CXX_COMPILER} does not know where ${runtime} is")
+    if(IS_ABSOLUTE "${path}")
+      get_filename_component(dir ${path} DIRECTORY)
+      list(APPEND search ${dir})
     endif()
-    get_filename_component(dir ${path} DIRECTORY)
-    list(APPEND search ${dir})
   endforeach()
 
   # The platform and style plugins the window loads by name.
@@ -37,22 +38,13 @@ function(velmora_windows_deploy)
   endforeach()
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/qt.conf DESTINATION ${VELMORA_INSTALL_BINDIR})
 
-  # The cross toolchains name their binutils after the target; a native MinGW has them plain.
-  set(objdump ${CMAKE_OBJDUMP})
-  set(strip ${CMAKE_STRIP})
-  if(VELMORA_MINGW_TRIPLE)
-    find_program(VELMORA_MINGW_OBJDUMP ${VELMORA_MINGW_TRIPLE}-objdump)
-    find_program(VELMORA_MINGW_STRIP ${VELMORA_MINGW_TRIPLE}-strip)
-    set(objdump ${VELMORA_MINGW_OBJDUMP})
-    set(strip ${VELMORA_MINGW_STRIP})
-  endif()
-  if(NOT objdump OR NOT strip)
+  if(NOT CMAKE_OBJDUMP OR NOT CMAKE_STRIP)
     message(FATAL_ERROR "No objdump and strip for the Windows executables: cannot deploy their DLLs")
   endif()
   install(CODE "
     set(VELMORA_DEPLOY_ROOTS \"${roots}\")
     set(VELMORA_DEPLOY_SEARCH \"${search}\")
-    set(VELMORA_OBJDUMP \"${objdump}\")
-    set(VELMORA_STRIP \"${strip}\")
+    set(VELMORA_OBJDUMP \"${CMAKE_OBJDUMP}\")
+    set(VELMORA_STRIP \"${CMAKE_STRIP}\")
     include(\"${PROJECT_SOURCE_DIR}/cmake/VelmoraDllClosure.cmake\")")
 endfunction()
