@@ -4,7 +4,10 @@
 # Prints the prefix on its last line. A second run with the same key only prints it.
 #
 #   scripts/qt-mingw.sh            build if needed, print the prefix
+#   scripts/qt-mingw.sh --fetch    only make sure the source is downloaded (apt, no build)
 #   scripts/qt-mingw.sh --key      print the cache key only
+#
+# Runs at the same time wait for each other: the second finds the first one's result.
 #
 # VELMORA_CACHE chooses the cache folder (default: /var/cache/velmora as root, else
 # ${XDG_CACHE_HOME:-~/.cache}/velmora).
@@ -34,10 +37,10 @@ configure_options=(
   -nomake examples -nomake tests -no-opengl -no-dbus -no-icu -no-direct2d
   -qt-zlib -qt-libpng -qt-libjpeg -qt-freetype -qt-pcre -qt-harfbuzz
   -no-sql-sqlite -no-sql-odbc -no-feature-sql -no-feature-network -no-feature-tabletevent
-  -no-feature-concurrent -no-feature-printsupport -no-feature-xml
+  -no-feature-concurrent -no-feature-printer -no-feature-xml
 )
 # The Makefile targets of src/ that give those modules and plugins.
-make_targets=(sub-corelib sub-gui sub-widgets sub-testlib sub-platformsupport sub-plugins)
+make_targets=(sub-moc sub-rcc sub-uic sub-corelib sub-gui sub-widgets sub-testlib sub-winmain sub-platformsupport sub-plugins)
 
 ensure_source_entry() {
   if grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then return; fi
@@ -64,6 +67,17 @@ key=$(printf '%s\n' "$version" "${configure_options[*]}" "${make_targets[*]}" "$
 if [ "${1:-}" = "--key" ]; then echo "$key"; exit 0; fi
 
 prefix="$cache/qt5-mingw-x86_64-$key"
+work="$cache/qt5-mingw-work-$key"
+mkdir -p "$cache"
+exec {lock}> "$cache/qt5-mingw-$key.lock"
+flock "$lock"
+if [ "${1:-}" = "--fetch" ]; then
+  if [ ! -f "$prefix/.complete" ] && ! ls "$work"/download/*.dsc > /dev/null 2>&1; then
+    mkdir -p "$work/download"
+    (cd "$work/download" && step 900 "apt-get source" apt-get source -q --download-only "qtbase-opensource-src=$version" > /dev/null)
+  fi
+  exit 0
+fi
 if [ -f "$prefix/.complete" ]; then
   echo "qt-mingw: cached $prefix (qtbase $version)" >&2
   echo "$prefix"
@@ -71,7 +85,6 @@ if [ -f "$prefix/.complete" ]; then
 fi
 
 # The work folder survives a failed or interrupted run, so the next run resumes where it stopped.
-work="$cache/qt5-mingw-work-$key"
 rm -rf "$prefix"
 mkdir -p "$work/download" "$work/build"
 echo "qt-mingw: building qtbase $version for x86_64 Windows into $prefix" >&2
@@ -82,20 +95,21 @@ if [ ! -x "$work/source/configure" ]; then
   rm -rf "$work/source"
   (cd "$work" && step 600 "unpacking and patching" dpkg-source -x download/*.dsc source > /dev/null)
 fi
-if [ ! -f "$work/build/src/Makefile" ]; then
-  (cd "$work/build" && step 1200 "configure" ../source/configure -prefix "$prefix" "${configure_options[@]}" > configure.log 2>&1 &&
-    step 600 "generating makefiles" make -C src qmake_all > qmake.log 2>&1) ||
-    { tail -30 "$work/build/configure.log" "$work/build/qmake.log" >&2; exit 1; }
+if [ ! -f "$work/build/config.summary" ]; then
+  (cd "$work/build" && step 1200 "configure" ../source/configure -prefix "$prefix" "${configure_options[@]}" > configure.log 2>&1) ||
+    { tail -n 30 "$work/build/configure.log" >&2; exit 1; }
+fi
+if [ ! -f "$work/build/src/plugins/Makefile" ]; then
+  (cd "$work/build" && step 900 "generating makefiles" make sub-src-qmake_all > qmake.log 2>&1) ||
+    { tail -n 30 "$work/build/qmake.log" >&2; exit 1; }
 fi
 (cd "$work/build" && step 3600 "make ${make_targets[*]}" make -C src -j"$jobs" "${make_targets[@]}" > make.log 2>&1) ||
   { grep -E 'error|Error' "$work/build/make.log" | head -30 >&2; tail -20 "$work/build/make.log" >&2; exit 1; }
 install_targets=()
 for target in "${make_targets[@]}"; do install_targets+=("$target-install_subtargets"); done
 (cd "$work/build" && step 1200 "install" make -C src "${install_targets[@]}" > install.log 2>&1 &&
-  step 600 "install tools and mkspecs" make install_mkspecs install_qmake >> install.log 2>&1 &&
-  step 600 "install host tools" make -C src sub-moc-install_subtargets sub-rcc-install_subtargets \
-    sub-uic-install_subtargets >> install.log 2>&1) ||
-  { tail -30 "$work/build/install.log" >&2; exit 1; }
+  step 600 "install qmake and mkspecs" make sub-qmake-qmake-aux-pro-install_subtargets install_mkspecs >> install.log 2>&1) ||
+  { tail -n 30 "$work/build/install.log" >&2; exit 1; }
 echo "qtbase $version; ${configure_options[*]}; $compiler" > "$prefix/.complete"
 rm -rf "$work"
 du -sh "$prefix" >&2
