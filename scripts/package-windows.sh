@@ -13,13 +13,15 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELMORA_PACKAGE_BUILD:-$root/build-package-windows}
 dist=${VELMORA_DIST:-$root/dist}
 
+# Step times go to the script's standard error (fd 3) even when a step's output goes to a log.
+exec 3>&2
 step() { # step LIMIT_SECONDS NAME COMMAND...: runs one step under timeout and prints its time
   local limit=$1 name=$2 t0 code
   shift 2
   t0=$(date +%s)
   timeout "$limit" "$@" && code=0 || code=$?
-  echo "package-windows: $name took $(( $(date +%s) - t0 )) s" >&2
-  [ "$code" -eq 0 ] || { echo "package-windows: $name failed ($code)" >&2; return "$code"; }
+  echo "package-windows: $name took $(( $(date +%s) - t0 )) s" >&3
+  [ "$code" -eq 0 ] || { echo "package-windows: $name failed ($code)" >&3; return "$code"; }
 }
 
 step 1200 "installing packages" bash "$root/scripts/deps.sh" package-windows
@@ -65,7 +67,7 @@ mkdir -p "$lists"
   find . -mindepth 1 -type d | LC_ALL=C sort -r | while read -r dir; do echo "RMDir \"$(winpath "$dir")\""; done >> "$lists/uninstall.nsh"
 )
 size_kb=$(du -sk "$stage" | cut -f1)
-step 600 "makensis" makensis -V2 -NOCD \
+step 600 "makensis" makensis -V2 -WX -NOCD \
   -DVERSION="$version" -DOUTFILE="$setup" -DICON="$root/packaging/windows/velmora.ico" \
   -DINSTALL_LIST="$lists/install.nsh" -DUNINSTALL_LIST="$lists/uninstall.nsh" -DSIZE_KB="$size_kb" \
   "$root/packaging/windows/velmora.nsi" > "$build/makensis.log" 2>&1 || { tail -30 "$build/makensis.log" >&2; exit 1; }

@@ -67,8 +67,9 @@ resources() {
     seen=$(version_resource "$folder/$exe")
     echo "$exe: version resource: $seen"
     [ "$seen" = "$version.0 $version Velmora" ] || ok=1
-    # The icon group, put back together as an .ico file, is the application icon.
-    wrestool -x -t14 "$folder/$exe" > "$build/$exe.ico" && cmp -s "$build/$exe.ico" "$root/packaging/windows/velmora.ico" ||
+    # The icon group, put back together as an .ico file (wrestool pads its end), is the application icon.
+    wrestool -x -t14 "$folder/$exe" > "$build/$exe.ico" &&
+      cmp -s -n "$(stat -c %s "$root/packaging/windows/velmora.ico")" "$build/$exe.ico" "$root/packaging/windows/velmora.ico" ||
       { echo "$exe: its icon is not packaging/windows/velmora.ico"; ok=1; }
   done
   return $ok
@@ -169,9 +170,13 @@ window_starts() {
   (cd "$drive_c" && VELMORA_BACKEND=sim VELMORA_SIM_TRACE="Z:${trace//\//\\}" \
     exec timeout 120 "$wine64" 'C:\Program Files\Velmora\velmora.exe' < /dev/null > "$build/velmora.log" 2>&1) &
   pid=$!
+  # taskkill without /f asks the process's top-level windows to close; until the window is there
+  # that does nothing, so ask again while the process runs.
+  sleep 2
   for _ in $(seq 60); do
-    timeout 30 "$wine64" taskkill /im velmora.exe < /dev/null > "$build/taskkill.log" 2>&1 && break
-    sleep 0.5
+    kill -0 "$pid" 2>/dev/null || break
+    timeout 30 "$wine64" taskkill /im velmora.exe < /dev/null >> "$build/taskkill.log" 2>&1
+    sleep 1
   done
   wait "$pid" && code=0
   echo "velmora.exe exited with $code; $(wc -l < "$trace") requests on the simulated camera's trace"
