@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs; does nothing for those already installed.
-# Usage: scripts/deps.sh GROUP...   (groups: build, demo, windows, vm, package, bench)
+# Usage: scripts/deps.sh GROUP...   (groups: build, demo, windows, package-windows, vm, package-deb, bench)
 set -euo pipefail
 
 packages=()
@@ -15,9 +15,14 @@ for group in "$@"; do
     windows)
       # GoogleTest for the cross tree is built from libgtest-dev's source; 32-bit wine is left out.
       packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 libgtest-dev) ;;
+    package-windows)
+      # Qt for Windows is built from Debian's source (dpkg-dev unpacks it); the installer is NSIS;
+      # icoutils reads the executables' resources, librsvg2-bin redraws the icon from its SVG.
+      packages+=(g++-mingw-w64-x86-64-posix build-essential dpkg-dev cmake ninja-build nsis zip unzip
+                 icoutils librsvg2-bin) ;;
     vm)
       packages+=(qemu-system-x86 busybox-static cpio udev xz-utils zstd) ;;
-    package)
+    package-deb)
       # The Debian package: built with CPack (dpkg-shlibdeps computes Depends), checked by Debian's
       # own tools, installed into a debootstrapped chroot.
       packages+=(dpkg-dev fakeroot file help2man librsvg2-bin desktop-file-utils appstream lintian

@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELMORA_DEB_BUILD:-$root/build-deb}
 dist=$root/dist
 
-bash "$root/scripts/deps.sh" build package
+bash "$root/scripts/deps.sh" build package-deb
 
 # Hardening and optimisation as Debian's own packages get them (dpkg-buildflags).
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all

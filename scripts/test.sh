@@ -11,9 +11,10 @@ mkdir -p "$VELMORA_BUILD_ROOT"
 : > "$VELMORA_RESULTS"
 
 # Every stage's packages at once, so that no two apt runs overlap once the stages start.
-timeout 1800 bash "$root/scripts/deps.sh" build windows vm package || { echo "tests: 0 passed, 1 failed"; exit 1; }
+timeout 1800 bash "$root/scripts/deps.sh" build windows package-windows vm package-deb || { echo "tests: 0 passed, 1 failed"; exit 1; }
 
-selected() { [ -z "${VELMORA_STAGES:-}" ] || grep -qw -- "$1" <<<"$VELMORA_STAGES"; }
+# VELMORA_STAGES="unit windows-qt" runs only those stages (names without their number).
+selected() { [ -z "${VELMORA_STAGES:-}" ] || [[ " ${VELMORA_STAGES//,/ } " == *" $1 "* ]]; }
 
 # Qt for Windows takes half an hour on a fresh machine and is cached after that: build it beside
 # the Linux stages, at low priority; the Windows stages wait for it (qt-mingw.sh locks its cache).

@@ -53,8 +53,8 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "deb: debootstrap and chroot need root (sudo scripts/test.sh); recorded as skipped"
   skipped=1; finish
 fi
-if ! timeout 900 bash "$root/scripts/deps.sh" package; then
-  fail deps "the packaging tools (scripts/deps.sh package) cannot be installed"; finish
+if ! timeout 900 bash "$root/scripts/deps.sh" package-deb; then
+  fail deps "the packaging tools (scripts/deps.sh package-deb) cannot be installed"; finish
 fi
 
 # --- the package and its static checks ------------------------------------------------------
