@@ -197,6 +197,30 @@ TEST_F(CameraTest, FaultKnobsActOnceOnTheNextRequestOfTheirKind)
     EXPECT_EQ(camera.Control(ClassRequest(true, UvcGetCur, 10, 1, 12), {}).data[11], 0xAB);
 }
 
+TEST_F(CameraTest, UnplugIsAskedForOnceAfterTheCountedAnsweredPieces)
+{
+    auto write = [this] { return camera.Control(ClassRequest(false, UvcSetCur, 10, 1, 12), Bytes(12, 1)); };
+    auto read = [this] { return camera.Control(ClassRequest(true, UvcGetCur, 10, 1, 12), {}); };
+    camera.UnplugAfterWrites(2);
+    camera.UnplugAfterReads(3);
+    write();
+    read();
+    read();
+    EXPECT_FALSE(camera.TakeUnplugRequest());
+    // A stalled piece never reached the firmware and does not count.
+    camera.StallNextWrite(4);
+    EXPECT_TRUE(write().stall);
+    EXPECT_FALSE(camera.TakeUnplugRequest());
+    EXPECT_FALSE(write().stall);
+    EXPECT_TRUE(camera.TakeUnplugRequest());
+    EXPECT_FALSE(camera.TakeUnplugRequest());
+    read();
+    EXPECT_TRUE(camera.TakeUnplugRequest());
+    write();
+    read();
+    EXPECT_FALSE(camera.TakeUnplugRequest());
+}
+
 TEST_F(CameraTest, StandardRequestsAndZoomAnswerWithinTheirLimits)
 {
     EXPECT_EQ(camera.Control(GetDescriptor(1, 0, 8), {}).data.size(), 8u);

@@ -241,6 +241,23 @@ ControlResult UvcCamera::Class(const SetupPacket& setup, const std::vector<std::
     return Stall(ErrorInvalidUnit);
 }
 
+void UvcCamera::CountTowardsUnplug(int& remaining)
+{
+    if (remaining < 0) return;
+    if (remaining > 0) --remaining;
+    if (remaining == 0) {
+        remaining = -1;
+        m_unplugDue = true;
+    }
+}
+
+bool UvcCamera::TakeUnplugRequest()
+{
+    const bool due = m_unplugDue;
+    m_unplugDue = false;
+    return due;
+}
+
 ControlResult UvcCamera::ExtensionUnit(Unit& unit, const SetupPacket& setup,
                                        const std::vector<std::uint8_t>& out, std::string& what)
 {
@@ -273,6 +290,7 @@ ControlResult UvcCamera::ExtensionUnit(Unit& unit, const SetupPacket& setup,
             if (out.size() != length || setup.length != length) return Stall(ErrorInvalidRequest);
             unit.firmware->Write(out);
             m_errorCode = 0;
+            CountTowardsUnplug(m_unplugAfterWrites);
             return Answer({});
         case UvcGetCur: {
             if (m_stallRead >= 0) {
@@ -290,6 +308,7 @@ ControlResult UvcCamera::ExtensionUnit(Unit& unit, const SetupPacket& setup,
                 what += " (fault)";
             }
             m_errorCode = 0;
+            CountTowardsUnplug(m_unplugAfterReads);
             return Answer(response);
         }
         default:
