@@ -56,11 +56,12 @@ public:
         return true;
     }
 
-    void Unplug()
+    void Unplug(const std::string& why = "")
     {
         if (!m_connection) return;
         m_connection.reset();
-        Write("UNPLUG");
+        m_camera.PowerOff();
+        Write("UNPLUG" + why);
     }
 
     // One control line; false for "quit".
@@ -123,10 +124,10 @@ public:
                 if (!m_connection->ServeOne()) {
                     Write("DISCONNECTED");
                     m_connection.reset();
+                    m_camera.PowerOff();
                 } else if (m_camera.TakeUnplugRequest()) {
                     // The answer is on its way; the device goes before the next request.
-                    Write("UNPLUG (fault)");
-                    Unplug();
+                    Unplug(" (fault)");
                 }
             }
         }

@@ -407,6 +407,30 @@ TEST(RegisterFirmwareControl, ReadsAnswerThePresetsInChecksummedPacketsOverAnyCo
     EXPECT_EQ(Bytes(joined.begin() + 12, joined.end()), Bytes(3, 0));
 }
 
+TEST(CameraPower, APulledCameraForgetsAWriteCutBetweenPieces)
+{
+    CameraModel model;
+    model.units = {{DefaultXuPropertySet, 3, 4}};
+    UvcCamera camera(model, MakeRegisterFirmware, [](const std::string&) {});
+    auto write = [&](const Bytes& piece) { camera.Control(ClassRequest(false, UvcSetCur, 10, 3, 4), piece); };
+    Bytes request = ReadRequest(PresetRegister, 0, 0);
+    request.resize(16, 0);
+    write(Bytes(request.begin(), request.begin() + 4));
+    camera.PowerOff();
+
+    for (int piece = 0; piece < 3; ++piece)
+        write(Bytes(request.begin() + 4 * piece, request.begin() + 4 * piece + 4));
+    Bytes joined;
+    for (int piece = 0; piece < 3; ++piece) {
+        const Bytes part = camera.Control(ClassRequest(true, UvcGetCur, 10, 3, 4), {}).data;
+        joined.insert(joined.end(), part.begin(), part.end());
+    }
+    RegisterPacket packet;
+    std::copy_n(joined.begin(), 12, packet.begin());
+    EXPECT_TRUE(PacketChecksumMatches(packet));
+    EXPECT_EQ(PacketData(packet), PresetRegisterValue);
+}
+
 TEST(EmulatorOptions, UnitsAndIdsParseAndBadValuesAreRefused)
 {
     std::string error;

@@ -123,12 +123,20 @@ std::string UvcRequestName(std::uint8_t request)
 
 UvcCamera::UvcCamera(CameraModel model, const FirmwareFactory& makeFirmware, LogSink log)
     : m_model(std::move(model)),
+      m_makeFirmware(makeFirmware),
       m_descriptors(BuildDescriptors(m_model)),
       m_log(std::move(log)),
       m_probe(DefaultProbe()),
       m_commit(DefaultProbe())
 {
     for (const ExtensionUnitModel& unit : m_model.units) m_units.push_back(Unit{unit, makeFirmware(unit)});
+}
+
+void UvcCamera::PowerOff()
+{
+    for (Unit& unit : m_units) unit.firmware = m_makeFirmware(unit.model);
+    m_configuration = 0;
+    m_errorCode = 0;
 }
 
 void UvcCamera::Log(const std::string& line) const

@@ -70,6 +70,10 @@ public:
 
     void Log(const std::string& line) const;
 
+    // Unplugged, the camera loses power: its firmware starts afresh (a write cut between two pieces
+    // is forgotten) and the configuration is undone. Fault knobs stay.
+    void PowerOff();
+
 private:
     struct Unit {
         ExtensionUnitModel model;
@@ -87,6 +91,7 @@ private:
     void CountTowardsUnplug(int& remaining);
 
     CameraModel m_model;
+    FirmwareFactory m_makeFirmware;
     DescriptorSet m_descriptors;
     std::vector<Unit> m_units;
     LogSink m_log;
