@@ -49,7 +49,8 @@ if ! nice -n "$niceness" timeout 3600 cmake --build "$build" -j2 --target "${tar
   grep -E 'error' "$build.build.log" | head -30; tail -10 "$build.build.log"; exit 1
 fi
 
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+# Short allocation stacks keep the runs fast; a finding is replayed with full ones.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:malloc_context_size=4}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp}
 
@@ -60,6 +61,8 @@ for target in "${targets[@]}"; do
   mkdir -p "$dir/corpus"
   log=$dir/fuzz.log
   limit=(-max_total_time="$seconds")
+  # shellcheck disable=SC2207
+  [ -f "$root/tests/fuzz/$target.options" ] && limit+=($(< "$root/tests/fuzz/$target.options"))
   [ -n "$runs" ] && limit+=(-runs="$runs")
   echo "== $target: ${seconds}s${runs:+ or $runs executions}, log $log"
   nice -n "$niceness" timeout $((seconds + 600)) "${binary[$target]}" "${limit[@]}" -timeout=25 \
