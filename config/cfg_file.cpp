@@ -23,28 +23,40 @@ void WriteCfgValue(const QString& filePath, const QString& key, const QString& v
     settings.setValue(key, value);
 }
 
+std::optional<std::int32_t> CfgExIdFromText(const QString& text)
+{
+    bool ok = false;
+    const qlonglong node = text.toLongLong(&ok, 16);
+    // The node id is a 32-bit long where the file format comes from: a wider value does not convert.
+    if (!ok || node < std::numeric_limits<std::int32_t>::min() ||
+        node > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(node);
+}
+
+std::optional<Guid> CfgGuidFromText(const QString& text)
+{
+    const QUuid uuid(text);
+    if (uuid.isNull()) return std::nullopt;
+    Guid guid;
+    guid.data1 = uuid.data1;
+    guid.data2 = uuid.data2;
+    guid.data3 = uuid.data3;
+    for (int i = 0; i < 8; ++i) guid.data4[i] = uuid.data4[i];
+    return guid;
+}
+
 void LoadUvcExtenConfig(const QString& filePath, XuIdentity& identity)
 {
-    const QString exId = ReadCfgValue(filePath, "/UvcExten/ExId");
+    // One read of the file for both keys.
+    const QSettings settings(filePath, QSettings::IniFormat);
+    const QString exId = settings.value("/UvcExten/ExId", QVariant()).toString();
     if (!exId.isEmpty()) {
-        bool ok = false;
-        const qlonglong node = exId.toLongLong(&ok, 16);
-        // The node id is a 32-bit long where the file format comes from: a wider value does not convert.
-        if (ok && node >= std::numeric_limits<std::int32_t>::min() &&
-            node <= std::numeric_limits<std::int32_t>::max()) {
-            identity.exId = static_cast<std::int32_t>(node);
-        }
+        if (const auto node = CfgExIdFromText(exId)) identity.exId = *node;
     }
-
-    const QString guidText = ReadCfgValue(filePath, "/UvcExten/Guid");
+    const QString guidText = settings.value("/UvcExten/Guid", QVariant()).toString();
     if (!guidText.isEmpty()) {
-        const QUuid uuid(guidText);
-        if (!uuid.isNull()) {
-            identity.guid.data1 = uuid.data1;
-            identity.guid.data2 = uuid.data2;
-            identity.guid.data3 = uuid.data3;
-            for (int i = 0; i < 8; ++i) identity.guid.data4[i] = uuid.data4[i];
-        }
+        if (const auto guid = CfgGuidFromText(guidText)) identity.guid = *guid;
     }
 }
 

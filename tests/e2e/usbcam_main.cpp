@@ -56,11 +56,12 @@ public:
         return true;
     }
 
-    void Unplug()
+    void Unplug(const std::string& why = "")
     {
         if (!m_connection) return;
         m_connection.reset();
-        Write("UNPLUG");
+        m_camera.PowerOff();
+        Write("UNPLUG" + why);
     }
 
     // One control line; false for "quit".
@@ -82,6 +83,10 @@ public:
             m_camera.StallNextRead(static_cast<std::uint8_t>(code));
         else if (command == "bad-checksum")
             m_camera.CorruptNextReadChecksum();
+        else if (command == "unplug-after-write" && fields == 2 && code > 0)
+            m_camera.UnplugAfterWrites(static_cast<int>(code));
+        else if (command == "unplug-after-read" && fields == 2 && code > 0)
+            m_camera.UnplugAfterReads(static_cast<int>(code));
         else
             Write("CTL unknown command: " + line);
         return true;
@@ -119,6 +124,10 @@ public:
                 if (!m_connection->ServeOne()) {
                     Write("DISCONNECTED");
                     m_connection.reset();
+                    m_camera.PowerOff();
+                } else if (m_camera.TakeUnplugRequest()) {
+                    // The answer is on its way; the device goes before the next request.
+                    Unplug(" (fault)");
                 }
             }
         }

@@ -27,6 +27,7 @@ std::optional<EmulatorOptions> ParseEmulatorOptions(const std::vector<std::strin
 inline constexpr const char* EmulatorUsage =
     "usage: velmora-usbcam [--xu GUID[,UNIT[,LENGTH]]]... [--vid HEX] [--pid HEX] [--product TEXT]\n"
     "                      [--log FILE] [--control FIFO] [--vhci DIR] [--port N] [--unplugged]\n"
-    "control commands: plug | unplug | stall-write CODE | stall-read CODE | bad-checksum | quit\n";
+    "control commands: plug | unplug | stall-write CODE | stall-read CODE | bad-checksum |\n"
+    "                  unplug-after-write N | unplug-after-read N | quit\n";
 
 }  // namespace velmora::e2e

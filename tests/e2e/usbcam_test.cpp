@@ -197,6 +197,30 @@ TEST_F(CameraTest, FaultKnobsActOnceOnTheNextRequestOfTheirKind)
     EXPECT_EQ(camera.Control(ClassRequest(true, UvcGetCur, 10, 1, 12), {}).data[11], 0xAB);
 }
 
+TEST_F(CameraTest, UnplugIsAskedForOnceAfterTheCountedAnsweredPieces)
+{
+    auto write = [this] { return camera.Control(ClassRequest(false, UvcSetCur, 10, 1, 12), Bytes(12, 1)); };
+    auto read = [this] { return camera.Control(ClassRequest(true, UvcGetCur, 10, 1, 12), {}); };
+    camera.UnplugAfterWrites(2);
+    camera.UnplugAfterReads(3);
+    write();
+    read();
+    read();
+    EXPECT_FALSE(camera.TakeUnplugRequest());
+    // A stalled piece never reached the firmware and does not count.
+    camera.StallNextWrite(4);
+    EXPECT_TRUE(write().stall);
+    EXPECT_FALSE(camera.TakeUnplugRequest());
+    EXPECT_FALSE(write().stall);
+    EXPECT_TRUE(camera.TakeUnplugRequest());
+    EXPECT_FALSE(camera.TakeUnplugRequest());
+    read();
+    EXPECT_TRUE(camera.TakeUnplugRequest());
+    write();
+    read();
+    EXPECT_FALSE(camera.TakeUnplugRequest());
+}
+
 TEST_F(CameraTest, StandardRequestsAndZoomAnswerWithinTheirLimits)
 {
     EXPECT_EQ(camera.Control(GetDescriptor(1, 0, 8), {}).data.size(), 8u);
@@ -381,6 +405,30 @@ TEST(RegisterFirmwareControl, ReadsAnswerThePresetsInChecksummedPacketsOverAnyCo
     EXPECT_TRUE(PacketChecksumMatches(packet));
     EXPECT_EQ(PacketData(packet), std::string(PresetText).size());
     EXPECT_EQ(Bytes(joined.begin() + 12, joined.end()), Bytes(3, 0));
+}
+
+TEST(CameraPower, APulledCameraForgetsAWriteCutBetweenPieces)
+{
+    CameraModel model;
+    model.units = {{DefaultXuPropertySet, 3, 4}};
+    UvcCamera camera(model, MakeRegisterFirmware, [](const std::string&) {});
+    auto write = [&](const Bytes& piece) { camera.Control(ClassRequest(false, UvcSetCur, 10, 3, 4), piece); };
+    Bytes request = ReadRequest(PresetRegister, 0, 0);
+    request.resize(16, 0);
+    write(Bytes(request.begin(), request.begin() + 4));
+    camera.PowerOff();
+
+    for (int piece = 0; piece < 3; ++piece)
+        write(Bytes(request.begin() + 4 * piece, request.begin() + 4 * piece + 4));
+    Bytes joined;
+    for (int piece = 0; piece < 3; ++piece) {
+        const Bytes part = camera.Control(ClassRequest(true, UvcGetCur, 10, 3, 4), {}).data;
+        joined.insert(joined.end(), part.begin(), part.end());
+    }
+    RegisterPacket packet;
+    std::copy_n(joined.begin(), 12, packet.begin());
+    EXPECT_TRUE(PacketChecksumMatches(packet));
+    EXPECT_EQ(PacketData(packet), PresetRegisterValue);
 }
 
 TEST(EmulatorOptions, UnitsAndIdsParseAndBadValuesAreRefused)

@@ -123,12 +123,20 @@ std::string UvcRequestName(std::uint8_t request)
 
 UvcCamera::UvcCamera(CameraModel model, const FirmwareFactory& makeFirmware, LogSink log)
     : m_model(std::move(model)),
+      m_makeFirmware(makeFirmware),
       m_descriptors(BuildDescriptors(m_model)),
       m_log(std::move(log)),
       m_probe(DefaultProbe()),
       m_commit(DefaultProbe())
 {
     for (const ExtensionUnitModel& unit : m_model.units) m_units.push_back(Unit{unit, makeFirmware(unit)});
+}
+
+void UvcCamera::PowerOff()
+{
+    for (Unit& unit : m_units) unit.firmware = m_makeFirmware(unit.model);
+    m_configuration = 0;
+    m_errorCode = 0;
 }
 
 void UvcCamera::Log(const std::string& line) const
@@ -241,6 +249,23 @@ ControlResult UvcCamera::Class(const SetupPacket& setup, const std::vector<std::
     return Stall(ErrorInvalidUnit);
 }
 
+void UvcCamera::CountTowardsUnplug(int& remaining)
+{
+    if (remaining < 0) return;
+    if (remaining > 0) --remaining;
+    if (remaining == 0) {
+        remaining = -1;
+        m_unplugDue = true;
+    }
+}
+
+bool UvcCamera::TakeUnplugRequest()
+{
+    const bool due = m_unplugDue;
+    m_unplugDue = false;
+    return due;
+}
+
 ControlResult UvcCamera::ExtensionUnit(Unit& unit, const SetupPacket& setup,
                                        const std::vector<std::uint8_t>& out, std::string& what)
 {
@@ -273,6 +298,7 @@ ControlResult UvcCamera::ExtensionUnit(Unit& unit, const SetupPacket& setup,
             if (out.size() != length || setup.length != length) return Stall(ErrorInvalidRequest);
             unit.firmware->Write(out);
             m_errorCode = 0;
+            CountTowardsUnplug(m_unplugAfterWrites);
             return Answer({});
         case UvcGetCur: {
             if (m_stallRead >= 0) {
@@ -290,6 +316,7 @@ ControlResult UvcCamera::ExtensionUnit(Unit& unit, const SetupPacket& setup,
                 what += " (fault)";
             }
             m_errorCode = 0;
+            CountTowardsUnplug(m_unplugAfterReads);
             return Answer(response);
         }
         default:

@@ -61,8 +61,18 @@ public:
     void StallNextWrite(std::uint8_t errorCode) { m_stallWrite = errorCode; }
     void StallNextRead(std::uint8_t errorCode) { m_stallRead = errorCode; }
     void CorruptNextReadChecksum() { m_corruptRead = true; }
+    // Asks to be unplugged once count more extension-unit SET_CUR (or GET_CUR) requests have been
+    // answered: between two pieces of a transfer, or in the middle of a series of reads.
+    void UnplugAfterWrites(int count) { m_unplugAfterWrites = count; }
+    void UnplugAfterReads(int count) { m_unplugAfterReads = count; }
+    // True once when such a count ran out; the server then drops the connection.
+    bool TakeUnplugRequest();
 
     void Log(const std::string& line) const;
+
+    // Unplugged, the camera loses power: its firmware starts afresh (a write cut between two pieces
+    // is forgotten) and the configuration is undone. Fault knobs stay.
+    void PowerOff();
 
 private:
     struct Unit {
@@ -78,8 +88,10 @@ private:
     ControlResult InterfaceControl(const SetupPacket& setup);
     ControlResult Streaming(const SetupPacket& setup, const std::vector<std::uint8_t>& out);
     ControlResult Stall(std::uint8_t errorCode);
+    void CountTowardsUnplug(int& remaining);
 
     CameraModel m_model;
+    FirmwareFactory m_makeFirmware;
     DescriptorSet m_descriptors;
     std::vector<Unit> m_units;
     LogSink m_log;
@@ -91,6 +103,9 @@ private:
     int m_stallWrite = -1;
     int m_stallRead = -1;
     bool m_corruptRead = false;
+    int m_unplugAfterWrites = -1;
+    int m_unplugAfterReads = -1;
+    bool m_unplugDue = false;
 };
 
 // Lower-case hexadecimal of bytes, no separators.

@@ -362,6 +362,100 @@ check_control_length_64() {
   finish_check $name
 }
 
+# --- a camera pulled in the middle of a transfer ------------------------------------------------
+
+# The extension-unit requests and unplugs logged since log_mark.
+log_with_unplugs() { tail -n +$((mark + 1)) "$camera_log" | grep -E '^(XU|CT|VC|VS|UNPLUG)'; }
+unplugged_by_fault() { grep -q '^UNPLUG (fault)' "$camera_log"; }
+# What the kernel says when a device goes in the middle of a request: the driver's next request
+# fails with ESHUTDOWN, and vhci sees the socket reset under a request the camera never read.
+pulled='Failed to query \(.*\) UVC control 10 on unit 3: -108 |vhci_hcd: connection reset by peer'
+
+# A write to a 4-byte control goes in 3 pieces; the camera goes after the first.
+check_pulled_mid_write() {
+  local name=velmoractl-pulled-mid-write logged expected
+  have_ctl $name || return
+  stop_camera
+  start_camera narrow --xu "$default_guid,3,4" || { fail $name "no camera"; return; }
+  control "unplug-after-write 1"
+  log_mark
+  velmoractl write 0x120 7
+  note "$name: exit $ctl_code: $ctl_err"
+  wait_for 10 no_camera_node || { fail $name "the camera's nodes did not go"; return; }
+  logged=$(log_with_unplugs | tr '\n' '|')
+  expected="$(first_query_lines 3 0400)XU3.10 GET_LEN 0400 ok|XU3.10 SET_CUR 26000000 ok|UNPLUG (fault)|"
+  [ "$logged" = "$expected" ] || { fail $name "emulator saw '$logged', expected '$expected'"; return; }
+  [ $ctl_code -eq 4 ] || { fail $name "exit $ctl_code (expected 4, device vanished): $ctl_err"; return; }
+  grep -q 'no longer connected' <<< "$ctl_err" || { fail $name "standard error says '$ctl_err'"; return; }
+  finish_check $name "$pulled"
+}
+
+# The 24 status reads of velmoractl status over a 4-byte control (3 reads of 4 bytes each); the
+# camera goes after the 10th GET_CUR, in the middle of the 4th register.
+check_pulled_mid_status() {
+  local name=velmoractl-pulled-mid-status logged reads
+  have_ctl $name || return
+  control plug
+  wait_for 20 has_capture_node || { fail $name "the camera did not come back"; return; }
+  video=$(capture_node)
+  wait_for 5 test -c "$video"
+  control "unplug-after-read 10"
+  log_mark
+  velmoractl status
+  note "$name: exit $ctl_code: $(tail -3 <<< "$ctl_out" | tr '\n' '|') $ctl_err"
+  wait_for 10 no_camera_node || { fail $name "the camera's nodes did not go"; return; }
+  logged=$(log_with_unplugs)
+  reads=$(grep -c 'GET_CUR' <<< "$logged")
+  [ "$reads" -eq 10 ] && [ "$(tail -1 <<< "$logged")" = "UNPLUG (fault)" ] ||
+    { fail $name "emulator saw $reads GET_CUR, ending '$(tail -2 <<< "$logged" | tr '\n' '|')'"; return; }
+  [ $ctl_code -eq 4 ] || { fail $name "exit $ctl_code (expected 4, device vanished): $ctl_err"; return; }
+  grep -q '^0x00000178 (376) = ' <<< "$ctl_out" || { fail $name "the reads before the pull are not printed: '$ctl_out'"; return; }
+  finish_check $name "$pulled"
+}
+
+# The window starts on a plugged camera that goes after 10 of the 24 status reads: it lives on,
+# lists nothing, sends nothing more, and takes the camera again when it comes back.
+check_window_pulled_mid_status() {
+  local name=window-pulled-mid-status file=$out/window-pulled-mid-status.txt result= after
+  local one="1|$product    VID_ABCD&PID_EF01"
+  if [ ! -x "$probe" ]; then skip $name "velmora-window-probe is not built in $build"; return; fi
+  stop_camera
+  start_camera_unplugged "$name"
+  QT_QPA_PLATFORM=offscreen VELMORA_BACKEND=native "$probe" 300 > "$file" 2> "$out/$name.debug.txt" &
+  local probe_pid=$!
+  if ! wait_for 60 probe_shows "$file" 0; then
+    result="the window did not start with an empty list: $(probe_list "$file")"
+  else
+    log_mark
+    control "unplug-after-read 10"
+    control plug
+    if ! wait_for 60 unplugged_by_fault; then
+      result="the window made no 10 status reads: '$(log_since | tail -3 | tr '\n' '|')'"
+    elif ! wait_for 30 probe_shows "$file" 0; then
+      result="after the pull the list is '$(probe_list "$file")'"
+    else
+      # Give a stray request time to show, then look after the pull.
+      nap 2
+      after=$(log_with_unplugs | sed -n '/^UNPLUG (fault)/,$p' | tail -n +2 | tr '\n' '|')
+      [ -z "$after" ] || result+="after the pull the camera saw '$after'; "
+      kill -0 "$probe_pid" 2>/dev/null || result+="the window died; "
+      log_mark
+      control plug
+      if ! wait_for 30 probe_shows "$file" "$one"; then
+        result+="after plugging again the list is '$(probe_list "$file")'"
+      else
+        wait_for 20 status_reads_done
+        after=$(log_since | grep -c "SET_CUR 268000000...01")
+        [ "$after" -eq 24 ] || result+="after plugging again the window made $after status reads, not 24"
+      fi
+    fi
+  fi
+  kill -0 "$probe_pid" 2>/dev/null || result+=" the window is not running at the end"
+  kill "$probe_pid" 2>/dev/null; wait "$probe_pid" 2>/dev/null
+  [ -z "$result" ] || { fail $name "$result"; return; }
+  finish_check $name "$pulled"
+}
+
 # --- the window, following plug and unplug -----------------------------------------------------
 
 probe=$build/tests/e2e/velmora-window-probe
@@ -502,7 +596,10 @@ check_stalled_write velmoractl-stalled-write-wrong-state 2 1 "permission"
 check_bad_checksum
 check_cfg_guid
 check_control_length_64
+check_pulled_mid_write
+check_pulled_mid_status
 check_window_follows window-kernel-uevents
+check_window_pulled_mid_status
 if start_udevd; then
   check_window_follows window-systemd-udevd
 else
