@@ -19,9 +19,11 @@ if ! timeout 900 bash "$root/scripts/deps.sh" windows demo; then
 fi
 elapsed "installing" "$start"
 
+# VELMORA_QT_PREFIX names a Qt 5 for Windows of one's own; else scripts/qt-mingw.sh builds or reuses one.
 t0=$(date +%s)
-qt=$(timeout 5400 bash "$root/scripts/qt-mingw.sh" | tail -1)
-if [ -z "$qt" ] || [ ! -f "$qt/.complete" ]; then
+qt=${VELMORA_QT_PREFIX:-}
+[ -n "$qt" ] || qt=$(timeout 5400 bash "$root/scripts/qt-mingw.sh" | tail -1)
+if [ -z "$qt" ] || [ ! -d "$qt/lib/cmake/Qt5Widgets" ]; then
   echo "$stage: no Qt 5 for Windows (scripts/qt-mingw.sh failed)"; record 0 1 0; exit 1
 fi
 elapsed "Qt 5 for Windows ($qt)" "$t0"
@@ -43,7 +45,7 @@ targets=("${tests[@]}" velmora velmora-send-device-change)
 t0=$(date +%s)
 if ! timeout 600 cmake -S "$root" -B "$dir" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-x86_64-qt.cmake" -DVELMORA_QT_PREFIX="$qt" \
-    -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=OFF -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" \
+    -DVELMORA_WITH_QT=ON -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=OFF -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" \
     > "$dir.configure.log" 2>&1; then
   tail -40 "$dir.configure.log"; record 0 1 0; exit 1
 fi
