@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/debug_log.h"
 #include "app/termination_signals.h"
 #include "app/velmora.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char* argv[])
         std::fputs(text->c_str(), stdout);
         return 0;
     }
+    const velmora::DebugLog debugLog(qEnvironmentVariable(velmora::DebugLogVariable));
     QApplication application(argc, argv);
     velmora::TerminationSignals terminationSignals;
     int result = 0;

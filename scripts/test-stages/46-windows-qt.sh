@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# The window on Windows: cross-built for x86_64 against Qt 5 for Windows (scripts/qt-mingw.sh, built
+# once and cached), its GUI tests run under wine64 on the offscreen platform, then the real
+# velmora.exe under wine64 on Xvfb with the windows platform plugin (tests/windows_gui/window-checks.sh).
+# Records "windows-qt passed failed skipped": the GoogleTest cases plus the window checks.
+set -uo pipefail
+root=${VELMORA_ROOT:?}
+build=${VELMORA_BUILD_ROOT:?}
+stage=windows-qt
+dir=$build/mingw-x86_64-qt
+
+record() { echo "$stage $1 $2 $3" >> "${VELMORA_RESULTS:?}"; }
+elapsed() { echo "$stage: $1 took $(( $(date +%s) - $2 )) s"; }
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
+start=$(date +%s)
+if ! timeout 900 bash "$root/scripts/deps.sh" windows demo; then
+  echo "$stage: could not install the mingw-w64, wine and X packages"; record 0 1 0; exit 1
+fi
+elapsed "installing" "$start"
+
+# VELMORA_QT_PREFIX names a Qt 5 for Windows of one's own; else scripts/qt-mingw.sh builds or reuses one.
+t0=$(date +%s)
+qt=${VELMORA_QT_PREFIX:-}
+[ -n "$qt" ] || qt=$(timeout 5400 bash "$root/scripts/qt-mingw.sh" | tail -1)
+if [ -z "$qt" ] || [ ! -d "$qt/lib/cmake/Qt5Widgets" ]; then
+  echo "$stage: no Qt 5 for Windows (scripts/qt-mingw.sh failed)"; record 0 1 0; exit 1
+fi
+elapsed "Qt 5 for Windows ($qt)" "$t0"
+
+wine64=/usr/lib/wine/wine64
+[ -x "$wine64" ] || wine64=$(command -v wine64 || true)
+wineserver="$(dirname "$wine64")/wineserver"
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
+if [ -z "$wine64" ] || [ -z "$wineserver" ]; then
+  echo "$stage: wine64 not found"; record 0 1 0; exit 1
+fi
+
+# The Qt GUI tests of the window, its keys, device list and device change (the Linux-only cases stay
+# out through CMake), the program and the helper that sends it device-change messages.
+tests=(velmora_window_tests velmora_key_tests velmora_device_tests velmora_startup_tests
+  velmora_device_change_tests velmora_config_tests velmora_window_config_tests velmora_window_xu_tests)
+targets=("${tests[@]}" velmora velmora-send-device-change)
+
+t0=$(date +%s)
+if ! timeout 600 cmake -S "$root" -B "$dir" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-x86_64-qt.cmake" -DVELMORA_QT_PREFIX="$qt" \
+    -DVELMORA_WITH_QT=ON -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=OFF -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" \
+    > "$dir.configure.log" 2>&1; then
+  tail -40 "$dir.configure.log"; record 0 1 0; exit 1
+fi
+if ! timeout 2400 nice cmake --build "$dir" --target "${targets[@]}" -- -j2 > "$dir.build.log" 2>&1; then
+  grep -E 'error|warning' "$dir.build.log" | head -40; tail -20 "$dir.build.log"; record 0 1 0; exit 1
+fi
+if grep -E "^$root/[^:]+:[0-9]+:[0-9]+: warning" "$dir.build.log" | head -20 | grep .; then
+  echo "$stage: the build has warnings"; record 0 1 0; exit 1
+fi
+elapsed "cross-build against Qt" "$t0"
+
+# wine: a prefix of this stage's own (the window checks change its debug settings), no .NET or
+# Gecko installers; Qt's and mingw's DLLs found through WINEPATH, the plugins through QT_PLUGIN_PATH.
+export WINEPREFIX="$build/wineprefix-qt" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
+pthread_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)")
+export WINEPATH="$(winpath "$qt/bin");$(winpath "$gcc_runtime");$(winpath "$pthread_runtime")"
+export QT_PLUGIN_PATH=$(winpath "$qt/plugins")
+mkdir -p "$WINEPREFIX"
+stop_wine() { timeout 60 "$wineserver" -k > /dev/null 2>&1 || true; }
+trap stop_wine EXIT
+t0=$(date +%s)
+timeout 60 "$wineserver" -p < /dev/null > /dev/null 2>&1
+if ! timeout 300 "$wine64" cmd /c exit < /dev/null > "$WINEPREFIX.log" 2>&1; then
+  tail -20 "$WINEPREFIX.log"; record 0 1 0; exit 1
+fi
+elapsed "wine prefix" "$t0"
+
+t0=$(date +%s)
+log="$dir.ctest.log"
+only="^($(IFS='|'; echo "${tests[*]}"))\$"
+(cd "$dir" && unset DISPLAY WAYLAND_DISPLAY &&
+  QT_QPA_PLATFORM=offscreen VELMORA_BACKEND=sim timeout 1200 ctest -V -j2 --timeout 300 -R "$only") \
+  < /dev/null > "$log" 2>&1
+code=$?
+elapsed "GUI tests under wine (offscreen)" "$t0"
+
+grep -E 'Test +#[0-9]+: ' "$log"
+grep -E '^[0-9]+: \[  (PASSED |FAILED |SKIPPED) \] [0-9]+ tests?' "$log"
+grep -E '^[0-9]+: \[  (FAILED  |SKIPPED ) \] [A-Za-z_]' "$log" | sort -u | head -40
+sum() { grep -E "^[0-9]+: \[  $1 \] [0-9]+ tests?" "$log" | sed -E 's/.*\] ([0-9]+) test.*/\1/' | awk '{s += $1} END {print s + 0}'; }
+passed=$(sum "PASSED ")
+failed=$(sum "FAILED ")
+skipped=$(sum "SKIPPED")
+summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
+if [ -z "$summary" ]; then
+  tail -20 "$log"; failed=$((failed + 1))
+else
+  echo "$summary"
+  # An executable that failed without GoogleTest's summary (a crash, a time-out) counts once.
+  ctest_failed=$(sed -E 's/.* ([0-9]+) tests failed out of.*/\1/' <<<"$summary")
+  reporting=$(grep -cE '^[0-9]+: \[  FAILED  \] [0-9]+ tests?, listed below' "$log" || true)
+  [ "$ctest_failed" -gt "$reporting" ] && failed=$((failed + ctest_failed - reporting))
+fi
+[ "$code" -ne 0 ] && [ "$failed" -eq 0 ] && failed=1
+echo "$stage: GUI tests: $passed passed, $failed failed, $skipped skipped (GoogleTest cases under wine64)"
+
+t0=$(date +%s)
+checks_log="$dir.window-checks.log"
+WINE64=$wine64 timeout 600 bash "$root/tests/windows_gui/window-checks.sh" "$dir" "$qt" "$dir/window-checks" \
+  < /dev/null > "$checks_log" 2>&1
+cat "$checks_log"
+elapsed "the real window under wine on Xvfb" "$t0"
+result=$(grep -E '^window-checks: [0-9]+ passed, [0-9]+ failed' "$checks_log" | tail -1)
+if [ -z "$result" ]; then
+  failed=$((failed + 1))
+else
+  passed=$((passed + $(sed -E 's/.* ([0-9]+) passed.*/\1/' <<<"$result")))
+  failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$result")))
+fi
+
+echo "$stage: $passed passed, $failed failed, $skipped skipped"
+record "$passed" "$failed" "$skipped"
+[ "$failed" -eq 0 ]
