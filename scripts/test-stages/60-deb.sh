@@ -37,10 +37,10 @@ unmount_all() {
 trap unmount_all EXIT
 trap 'exit 130' INT TERM
 
+chroot_env=(/usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive)
 in_chroot() {  # seconds command...
   local seconds=$1; shift
-  timeout "$seconds" chroot "$chroot" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
-    LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@"
+  timeout "$seconds" chroot "$chroot" "${chroot_env[@]}" "$@"
 }
 # Every path in the chroot but the virtual file systems and apt's downloads and lists.
 snapshot() {
@@ -164,7 +164,9 @@ echo "$output" | sed 's/^/    /'
 # the selected simulated camera reach the trace), keep running, and exit 0 on SIGTERM.
 trace=$chroot/tmp/velmora.trace
 rm -f "$trace"
-in_chroot 120 sh -c 'cd /tmp && exec env QT_QPA_PLATFORM=offscreen VELMORA_BACKEND=sim VELMORA_SIM_TRACE=/tmp/velmora.trace velmora' \
+# Started as a simple command, so that $! is timeout itself, which passes SIGTERM on to the window.
+timeout 120 chroot "$chroot" "${chroot_env[@]}" sh -c \
+  'cd /tmp && exec env QT_QPA_PLATFORM=offscreen VELMORA_BACKEND=sim VELMORA_SIM_TRACE=/tmp/velmora.trace velmora' \
   > "$build/deb-velmora.log" 2>&1 &
 window=$!
 reads=0
@@ -177,7 +179,7 @@ done
 sleep 1
 running=no
 kill -0 "$window" 2> /dev/null && running=yes
-kill -TERM "$window" 2> /dev/null  # timeout passes it on to the window
+kill -TERM "$window" 2> /dev/null
 wait "$window"
 code=$?
 sed 's/^/    /' "$build/deb-velmora.log"
