@@ -16,13 +16,8 @@ if ! timeout 900 bash "$root/scripts/deps.sh" windows; then
 fi
 elapsed "installing" "$start"
 
-wine64=/usr/lib/wine/wine64
-[ -x "$wine64" ] || wine64=$(command -v wine64 || true)
-wineserver="$(dirname "$wine64")/wineserver"
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
-if [ -z "$wine64" ] || [ -z "$wineserver" ]; then
-  echo "windows: wine64 not found"; record 0 1 0; exit 1
-fi
+source "$root/scripts/wine-stage.sh"
+find_wine || { echo "windows: wine64 not found"; record 0 1 0; exit 1; }
 
 # What the cross-build covers: the backends (the Windows adapters, the simulated cameras), the
 # extension-unit transport and packet protocol, the identity, and these GoogleTest executables.
@@ -73,25 +68,7 @@ only="^($(IFS='|'; echo "${tests[*]}"))\$"
 code=$?
 elapsed "tests under wine" "$t0"
 
-# ctest's line and GoogleTest's closing lines of each executable ("3: [  PASSED  ] 16 tests.").
-grep -E 'Test +#[0-9]+: ' "$log"
-grep -E '^[0-9]+: \[  (PASSED |FAILED |SKIPPED) \] [0-9]+ tests?' "$log"
-grep -E '^[0-9]+: \[  FAILED  \] [A-Za-z_]' "$log" | head -40
-sum() { grep -E "^[0-9]+: \[  $1 \] [0-9]+ tests?" "$log" | sed -E 's/.*\] ([0-9]+) test.*/\1/' | awk '{s += $1} END {print s + 0}'; }
-passed=$(sum "PASSED ")
-failed=$(sum "FAILED ")
-skipped=$(sum "SKIPPED")
-
-summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
-if [ -z "$summary" ]; then
-  tail -20 "$log"; record "$passed" $((failed + 1)) "$skipped"; exit 1
-fi
-echo "$summary"
-# An executable that failed without GoogleTest's summary (a crash, a time-out) counts once.
-ctest_failed=$(sed -E 's/.* ([0-9]+) tests failed out of.*/\1/' <<<"$summary")
-reporting=$(grep -cE '^[0-9]+: \[  FAILED  \] [0-9]+ tests?, listed below' "$log" || true)
-[ "$ctest_failed" -gt "$reporting" ] && failed=$((failed + ctest_failed - reporting))
-[ "$code" -ne 0 ] && [ "$failed" -eq 0 ] && failed=1
+count_gtest_cases "$log" "$code"
 echo "windows: $passed passed, $failed failed, $skipped skipped (GoogleTest cases under wine64)"
 record "$passed" "$failed" "$skipped"
 [ "$failed" -eq 0 ]

@@ -99,11 +99,8 @@ zip_contents() {
 check "the zip holds the folder exactly" zip_contents
 
 # --- the installer under wine ------------------------------------------------------------------
-wine64=/usr/lib/wine/wine64
-[ -x "$wine64" ] || wine64=$(command -v wine64 || true)
-wineserver="$(dirname "$wine64")/wineserver"
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
-[ -n "$wine64" ] && [ -n "$wineserver" ] || give_up "wine64 not found"
+source "$root/scripts/wine-stage.sh"
+find_wine || give_up "wine64 not found"
 
 # A new prefix each run: a Windows system that has never seen the program. No Mono or Gecko
 # prompts, and no host menu entries for the Start-menu shortcut.

@@ -28,13 +28,8 @@ if [ -z "$qt" ] || [ ! -d "$qt/lib/cmake/Qt5Widgets" ]; then
 fi
 elapsed "Qt 5 for Windows ($qt)" "$t0"
 
-wine64=/usr/lib/wine/wine64
-[ -x "$wine64" ] || wine64=$(command -v wine64 || true)
-wineserver="$(dirname "$wine64")/wineserver"
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
-if [ -z "$wine64" ] || [ -z "$wineserver" ]; then
-  echo "$stage: wine64 not found"; record 0 1 0; exit 1
-fi
+source "$root/scripts/wine-stage.sh"
+find_wine || { echo "$stage: wine64 not found"; record 0 1 0; exit 1; }
 
 # The Qt GUI tests of the window, its keys, device list and device change (the Linux-only cases stay
 # out through CMake), the program and the helper that sends it device-change messages.
@@ -83,24 +78,7 @@ only="^($(IFS='|'; echo "${tests[*]}"))\$"
 code=$?
 elapsed "GUI tests under wine (offscreen)" "$t0"
 
-grep -E 'Test +#[0-9]+: ' "$log"
-grep -E '^[0-9]+: \[  (PASSED |FAILED |SKIPPED) \] [0-9]+ tests?' "$log"
-grep -E '^[0-9]+: \[  (FAILED  |SKIPPED ) \] [A-Za-z_]' "$log" | sort -u | head -40
-sum() { grep -E "^[0-9]+: \[  $1 \] [0-9]+ tests?" "$log" | sed -E 's/.*\] ([0-9]+) test.*/\1/' | awk '{s += $1} END {print s + 0}'; }
-passed=$(sum "PASSED ")
-failed=$(sum "FAILED ")
-skipped=$(sum "SKIPPED")
-summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
-if [ -z "$summary" ]; then
-  tail -20 "$log"; failed=$((failed + 1))
-else
-  echo "$summary"
-  # An executable that failed without GoogleTest's summary (a crash, a time-out) counts once.
-  ctest_failed=$(sed -E 's/.* ([0-9]+) tests failed out of.*/\1/' <<<"$summary")
-  reporting=$(grep -cE '^[0-9]+: \[  FAILED  \] [0-9]+ tests?, listed below' "$log" || true)
-  [ "$ctest_failed" -gt "$reporting" ] && failed=$((failed + ctest_failed - reporting))
-fi
-[ "$code" -ne 0 ] && [ "$failed" -eq 0 ] && failed=1
+count_gtest_cases "$log" "$code"
 echo "$stage: GUI tests: $passed passed, $failed failed, $skipped skipped (GoogleTest cases under wine64)"
 
 t0=$(date +%s)

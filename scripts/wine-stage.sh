@@ -1,0 +1,36 @@
+# Sourced by the Windows test stages: finding wine64, and counting GoogleTest cases run under it.
+
+# Sets wine64 and wineserver; fails when either is missing.
+find_wine() {
+  wine64=/usr/lib/wine/wine64
+  [ -x "$wine64" ] || wine64=$(command -v wine64 || true)
+  wineserver="$(dirname "${wine64:-/nonexistent}")/wineserver"
+  [ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
+  [ -n "$wine64" ] && [ -n "$wineserver" ]
+}
+
+# count_gtest_cases LOG CTEST_EXIT_CODE: prints what `ctest -V` ran and sets passed, failed and
+# skipped from GoogleTest's closing lines of each executable ("3: [  PASSED  ] 16 tests."). An
+# executable that failed without its summary (a crash, a time-out) counts once, and so does a
+# failing ctest run that reported no failure.
+count_gtest_cases() {
+  local log=$1 code=$2 summary ctest_failed reporting
+  grep -E 'Test +#[0-9]+: ' "$log"
+  grep -E '^[0-9]+: \[  (PASSED |FAILED |SKIPPED) \] [0-9]+ tests?' "$log"
+  grep -E '^[0-9]+: \[  (FAILED  |SKIPPED ) \] [A-Za-z_]' "$log" | sort -u | head -40
+  sum() { grep -E "^[0-9]+: \[  $1 \] [0-9]+ tests?" "$log" | sed -E 's/.*\] ([0-9]+) test.*/\1/' | awk '{s += $1} END {print s + 0}'; }
+  passed=$(sum "PASSED ")
+  failed=$(sum "FAILED ")
+  skipped=$(sum "SKIPPED")
+  summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
+  if [ -z "$summary" ]; then
+    tail -20 "$log"; failed=$((failed + 1))
+  else
+    echo "$summary"
+    ctest_failed=$(sed -E 's/.* ([0-9]+) tests failed out of.*/\1/' <<<"$summary")
+    reporting=$(grep -cE '^[0-9]+: \[  FAILED  \] [0-9]+ tests?, listed below' "$log" || true)
+    [ "$ctest_failed" -gt "$reporting" ] && failed=$((failed + ctest_failed - reporting))
+  fi
+  [ "$code" -ne 0 ] && [ "$failed" -eq 0 ] && failed=1
+  return 0
+}
