@@ -46,8 +46,8 @@ camera_node_names() {
   local dir name
   nodes=()
   for dir in /sys/class/video4linux/video*; do
-    [ -e "$dir/name" ] || continue
-    read -r name < "$dir/name"
+    # A node can go between the test and the read while a camera leaves.
+    read -r name 2> /dev/null < "$dir/name" || continue
     case "$name" in "$product"|"$product: "*) nodes+=("$dir") ;; esac
   done
 }
@@ -57,7 +57,7 @@ capture_node() {
   local dir index
   camera_node_names
   for dir in "${nodes[@]}"; do
-    read -r index < "$dir/index"
+    read -r index 2> /dev/null < "$dir/index" || continue
     [ "$index" = 0 ] && echo "/dev/${dir##*/}"
   done
 }
