@@ -13,16 +13,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELMORA_PACKAGE_BUILD:-$root/build-package-windows}
 dist=${VELMORA_DIST:-$root/dist}
 
-# Step times go to the script's standard error (fd 3) even when a step's output goes to a log.
-exec 3>&2
-step() { # step LIMIT_SECONDS NAME COMMAND...: runs one step under timeout and prints its time
-  local limit=$1 name=$2 t0 code
-  shift 2
-  t0=$(date +%s)
-  timeout "$limit" "$@" && code=0 || code=$?
-  echo "package-windows: $name took $(( $(date +%s) - t0 )) s" >&3
-  [ "$code" -eq 0 ] || { echo "package-windows: $name failed ($code)" >&3; return "$code"; }
-}
+step_prefix=package-windows
+source "$root/scripts/step.sh"
 
 step 1200 "installing packages" bash "$root/scripts/deps.sh" package-windows
 qt=$(bash "$root/scripts/qt-mingw.sh" | tail -1)

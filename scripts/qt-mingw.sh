@@ -20,16 +20,8 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 jobs=${VELMORA_JOBS:-$(nproc)}
 
-# Step times go to the caller's stderr (fd 3), also from steps whose output goes to a log.
-exec 3>&2
-step() { # step LIMIT_SECONDS NAME COMMAND...: runs one step under timeout and prints its time
-  local limit=$1 name=$2 t0 code
-  shift 2
-  t0=$(date +%s)
-  timeout "$limit" "$@" && code=0 || code=$?
-  echo "qt-mingw: $name took $(( $(date +%s) - t0 )) s" >&3
-  [ "$code" -eq 0 ] || { echo "qt-mingw: $name failed ($code)" >&3; return "$code"; }
-}
+step_prefix=qt-mingw
+source "$root/scripts/step.sh"
 
 # Only what Velmora needs: Core, Gui, Widgets, Test, the windows and offscreen platform plugins and
 # the Vista style. wintab is not in the +dfsg tarball, hence no tablet events.
