@@ -73,7 +73,7 @@ t0=$(date +%s)
 log="$dir.ctest.log"
 only="^($(IFS='|'; echo "${tests[*]}"))\$"
 (cd "$dir" && unset DISPLAY WAYLAND_DISPLAY &&
-  QT_QPA_PLATFORM=offscreen VELMORA_BACKEND=sim timeout 1200 ctest -V -j2 --timeout 300 -R "$only") \
+  QT_QPA_PLATFORM=offscreen VELMORA_BACKEND=sim timeout 1200 ctest -V -j1 --timeout 300 -R "$only") \
   < /dev/null > "$log" 2>&1
 code=$?
 elapsed "GUI tests under wine (offscreen)" "$t0"
