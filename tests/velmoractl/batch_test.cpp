@@ -24,6 +24,7 @@ TEST_F(CtlBatchTest, EveryCommandKindRunsInOrderOnOneDevice)
                                          "\n"
                                          "key zoom-in press   # held\n"
                                          "write 0x300 0x12345678\n"
+                                         "write 0x301 5 --command 0x80 --raw-command\n"
                                          "read 0x300\n"
                                          "read 0x178 --param 1\n"
                                          "status\n"
@@ -36,10 +37,11 @@ TEST_F(CtlBatchTest, EveryCommandKindRunsInOrderOnOneDevice)
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(result.MessageLines().empty()) << result.err;
     const std::vector<std::string> writes = result.TracedWrites();
-    ASSERT_GE(writes.size(), 3u);
+    ASSERT_GE(writes.size(), 4u);
     EXPECT_EQ(writes[0], KeyPacket(0x05));
     EXPECT_EQ(writes[1], KeyPacket(0x03));
     EXPECT_EQ(writes[2], Packet(0x00, 0x300, 0, 0x12345678));
+    EXPECT_EQ(writes[3], Packet(0x80, 0x301, 0, 5));
     for (const char* line : {"MENUButton (主菜单) press: wrote 0x05", "register 0x00000300 = 0x12345678",
                              "0x00000178 (376) = 0x00000007", "zoom 100 (minimum 100", "wrote 8 character(s)",
                              "\nStudio A\n", "0  USB Camera    VID_ABCD&PID_EF01", "identity from "}) {

@@ -110,6 +110,7 @@ int RunBatch(const Options& options)
         lineOptions.operands = line.options.operands;
         lineOptions.param = line.options.param;
         lineOptions.commandByte = line.options.commandByte;
+        lineOptions.rawCommand = line.options.rawCommand;
         Report report(lineOptions.command, options.json);
         report.ForBatchLine(line.number);
         const bool onDevice = line.command->needsDevice;
