@@ -13,11 +13,13 @@ namespace {
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 int g_pipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_requested = 0;
 
 // Only async-signal-safe work here: the event loop reads the byte.
 extern "C" void OnTerminationSignal(int signal)
 {
     const int saved = errno;
+    g_requested = 1;
     const char byte = static_cast<char>(signal);
     [[maybe_unused]] const ssize_t written = write(g_pipe[1], &byte, 1);
     errno = saved;
@@ -51,9 +53,13 @@ TerminationSignals::~TerminationSignals()
     if (!m_notifier) {
         return;
     }
+    // Once asked to end, the process is on its way out: a repeated signal (a second Ctrl-C, or
+    // `timeout` signalling the child and then its whole group) must not turn the clean exit into
+    // death by signal while the window is torn down.
     for (int signal : kSignals) {
-        std::signal(signal, SIG_DFL);
+        std::signal(signal, g_requested ? SIG_IGN : SIG_DFL);
     }
+    g_requested = 0;
     m_notifier.reset();
     close(g_pipe[0]);
     close(g_pipe[1]);

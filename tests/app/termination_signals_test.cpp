@@ -8,9 +8,19 @@
 
 namespace {
 
+using Handler = void (*)(int);
+
+Handler Disposition(int signal)
+{
+    struct sigaction current = {};
+    sigaction(signal, nullptr, &current);
+    return current.sa_handler;
+}
+
 // A signal arriving while the loop runs must end it through quit (exit code 0), not kill the
-// process; once the guard is gone the default disposition is back.
-TEST(TerminationSignals, EachSignalEndsTheEventLoopAndTheDefaultComesBack)
+// process. A repeat of it during teardown (timeout signals the child, then its whole group) must
+// not kill it either, so after a signal the guard leaves them ignored; otherwise the default is back.
+TEST(TerminationSignals, EachSignalEndsTheEventLoopAndARepeatCannotKillTheTeardown)
 {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         bool timedOut = false;
@@ -27,9 +37,12 @@ TEST(TerminationSignals, EachSignalEndsTheEventLoopAndTheDefaultComesBack)
             EXPECT_EQ(QCoreApplication::exec(), 0) << signal;
         }
         EXPECT_FALSE(timedOut) << signal;
-        struct sigaction current = {};
-        sigaction(signal, nullptr, &current);
-        EXPECT_EQ(current.sa_handler, SIG_DFL) << signal;
+        EXPECT_EQ(Disposition(signal), SIG_IGN) << signal;
+        std::raise(signal);
+        {
+            velmora::TerminationSignals unused;
+        }
+        EXPECT_EQ(Disposition(signal), SIG_DFL) << signal;
     }
 }
 
