@@ -22,9 +22,9 @@ Status LinuxBackend::CreateSystemDeviceEnumerator(std::unique_ptr<SystemDeviceEn
         m_primedMonitor = UdevMonitor::Open(error, !m_system->UdevDaemonRunning());
         m_primedNodes = std::make_shared<CaptureNodeEvents>(m_system);
     }
-    std::function<void(const std::string&)> listed;
+    std::function<void(const VideoNode&)> listed;
     // Listed after the monitor opened: a removal from here on finds the node known.
-    if (m_primedNodes) listed = [nodes = m_primedNodes](const std::string& name) { nodes->Note(name); };
+    if (m_primedNodes) listed = [nodes = m_primedNodes](const VideoNode& node) { nodes->Note(node); };
     out = std::make_unique<LinuxDeviceEnumerator>(m_system, std::move(listed));
     return StatusOk;
 }

@@ -100,7 +100,7 @@ Status LinuxDeviceEnumerator::CreateVideoInputEnumerator(std::unique_ptr<Moniker
         NodeIdentity identity;
         // A node that vanished or does not answer VIDIOC_QUERYCAP is no capture device.
         if (IdentifyNode(m_system, node, identity) < 0 || !identity.capture) continue;
-        if (m_listed) m_listed(node.name);
+        if (m_listed) m_listed(node);
         auto device = std::make_shared<ListedDevice>();
         // uvcvideo's card name appends the function's string to the product's ("USB Camera: USB
         // Camera"); the product string alone is the camera's name.

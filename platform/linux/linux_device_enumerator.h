@@ -8,6 +8,7 @@
 
 #include "platform/device_enumerator.h"
 #include "platform/linux/linux_system.h"
+#include "platform/linux/video_node.h"
 
 namespace velmora::linux_backend {
 
@@ -18,9 +19,9 @@ inline constexpr std::string_view PropertyDeviceNode = "DeviceNode";
 // order of their numbers. "FriendlyName" is the V4L2 card name, "DevicePath" as DevicePathOf says.
 class LinuxDeviceEnumerator : public SystemDeviceEnumerator {
 public:
-    // listed, when set, hears the sysfs name ("video0") of every node listed.
+    // listed, when set, hears of every node listed.
     explicit LinuxDeviceEnumerator(std::shared_ptr<LinuxSystem> system,
-                                   std::function<void(const std::string&)> listed = {})
+                                   std::function<void(const VideoNode&)> listed = {})
         : m_system(std::move(system)), m_listed(std::move(listed))
     {
     }
@@ -29,7 +30,7 @@ public:
 
 private:
     std::shared_ptr<LinuxSystem> m_system;
-    std::function<void(const std::string&)> m_listed;
+    std::function<void(const VideoNode&)> m_listed;
 };
 
 }  // namespace velmora::linux_backend

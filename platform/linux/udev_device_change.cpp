@@ -84,12 +84,15 @@ std::optional<UdevEventFacts> UdevMonitor::Receive()
     facts.action = Text(udev_device_get_action(device));
     facts.devNode = Text(udev_device_get_devnode(device));
     facts.sysName = Text(udev_device_get_sysname(device));
-    // The parent is borrowed from device. After a removal it may be gone from sysfs; the event's own
-    // properties (from udev's database) still name the ids then.
-    struct udev_device* usb = udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device");
-    if (usb) {
-        facts.vendorId = HexId(udev_device_get_sysattr_value(usb, "idVendor"));
-        facts.productId = HexId(udev_device_get_sysattr_value(usb, "idProduct"));
+    // The parent is borrowed from device. After a removal sysfs may hold only an ancestor (the root
+    // hub), so the removal's ids come from the event's properties (udev's database) or from what
+    // was noted of the node while it was there.
+    if (facts.action != "remove") {
+        struct udev_device* usb = udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device");
+        if (usb) {
+            facts.vendorId = HexId(udev_device_get_sysattr_value(usb, "idVendor"));
+            facts.productId = HexId(udev_device_get_sysattr_value(usb, "idProduct"));
+        }
     }
     if (!facts.vendorId || !facts.productId) {
         facts.vendorId = HexId(udev_device_get_property_value(device, "ID_VENDOR_ID"));
@@ -123,18 +126,37 @@ void CaptureNodeEvents::Seed()
 {
     for (const VideoNode& node : ListVideoNodes(*m_system)) {
         NodeIdentity identity;
-        if (IdentifyNode(m_system, node, identity) == 0 && identity.capture) m_captureNodes.insert(node.name);
+        if (IdentifyNode(m_system, node, identity) == 0 && identity.capture) Remember(node);
     }
 }
 
-bool CaptureNodeEvents::Accept(const UdevEventFacts& facts)
+void CaptureNodeEvents::Note(const VideoNode& node)
 {
-    if (facts.action == "remove") return m_captureNodes.erase(facts.sysName) > 0;
+    Remember(node);
+}
+
+void CaptureNodeEvents::Remember(const VideoNode& node)
+{
+    m_captureNodes[node.name] = node.usb ? UsbIds{node.vendorId, node.productId} : UsbIds{};
+}
+
+bool CaptureNodeEvents::Accept(UdevEventFacts& facts)
+{
+    if (facts.action == "remove") {
+        const auto known = m_captureNodes.find(facts.sysName);
+        if (known == m_captureNodes.end()) return false;
+        if (!facts.vendorId || !facts.productId) {
+            facts.vendorId = known->second.vendorId;
+            facts.productId = known->second.productId;
+        }
+        m_captureNodes.erase(known);
+        return true;
+    }
     if (facts.action != "add") return true;
     const std::optional<VideoNode> node = ReadVideoNode(*m_system, facts.sysName);
     NodeIdentity identity;
     if (!node || IdentifyNode(m_system, *node, identity) != 0 || !identity.capture) return false;
-    m_captureNodes.insert(facts.sysName);
+    Remember(*node);
     return true;
 }
 
@@ -174,10 +196,10 @@ int UdevDeviceChangeSource::EventDescriptor() const
 void UdevDeviceChangeSource::DispatchPending()
 {
     if (!m_registered || !m_monitor) return;
-    while (auto facts = m_monitor->Receive()) Deliver(*facts);
+    while (auto facts = m_monitor->Receive()) Deliver(std::move(*facts));
 }
 
-void UdevDeviceChangeSource::Deliver(const UdevEventFacts& facts)
+void UdevDeviceChangeSource::Deliver(UdevEventFacts facts)
 {
     DeviceChangeEvent event;
     if (m_captureNodes->Accept(facts) && DeviceChangeFromUdev(facts, event) && m_sink) m_sink(event);

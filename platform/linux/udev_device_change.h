@@ -2,13 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "platform/device_change.h"
 #include "platform/linux/linux_system.h"
+#include "platform/linux/video_node.h"
 
 struct udev;
 struct udev_monitor;
@@ -60,17 +61,25 @@ bool DeviceChangeFromUdev(const UdevEventFacts& facts, DeviceChangeEvent& event)
 // node, and one camera plugged in is one arrival (one refresh, one status read), as on Windows. An
 // added node is judged as the enumeration judges it; a removal passes for a node that passed before
 // or was a capture node when Seed ran or was noted, since a removed node can no longer be asked.
+// A removal also gets the USB ids its node had: by then sysfs no longer holds them.
 class CaptureNodeEvents {
 public:
     explicit CaptureNodeEvents(std::shared_ptr<LinuxSystem> system) : m_system(std::move(system)) {}
+
     void Seed();
     // A capture node found otherwise, by an enumeration.
-    void Note(const std::string& sysName) { m_captureNodes.insert(sysName); }
-    bool Accept(const UdevEventFacts& facts);
+    void Note(const VideoNode& node);
+    bool Accept(UdevEventFacts& facts);
 
 private:
+    struct UsbIds {
+        std::optional<std::uint16_t> vendorId;
+        std::optional<std::uint16_t> productId;
+    };
+    void Remember(const VideoNode& node);
+
     std::shared_ptr<LinuxSystem> m_system;
-    std::set<std::string> m_captureNodes;  // sysfs names, "video0"
+    std::map<std::string, UsbIds> m_captureNodes;  // by sysfs name, "video0"
 };
 
 class UdevDeviceChangeSource : public DeviceChangeSource {
@@ -88,7 +97,7 @@ public:
     int EventDescriptor() const override;
     void DispatchPending() override;
     // One received event: passed on to the sink when it is a capture node's add or remove.
-    void Deliver(const UdevEventFacts& facts);
+    void Deliver(UdevEventFacts facts);
     std::string Notice() const override { return m_notice; }
 
 private:

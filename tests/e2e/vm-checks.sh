@@ -476,7 +476,7 @@ probe_shows() { [ "$(probe_list "$1")" = "$2" ]; }
 
 # $1 check name, $2 what delivers the events (kernel or udevd)
 check_window_follows() {
-  local name=$1 file=$out/$1.txt one="1|$product    VID_ABCD&PID_EF01" status_reads
+  local name=$1 file=$out/$1.txt one="1|$product    VID_ABCD&PID_EF01" status_reads removed
   if [ ! -x "$probe" ]; then skip $name "velmora-window-probe is not built in $build"; return; fi
   stop_camera
   start_camera_unplugged "$name"
@@ -499,6 +499,9 @@ check_window_follows() {
       if ! wait_for 30 probe_shows "$file" 0; then
         result+="after unplugging the list is '$(probe_list "$file")'"
       else
+        # The removal names the camera, not an ancestor still in sysfs (the root hub).
+        removed=$(grep -A1 -x '设备移除' "$out/$name.debug.txt" | sed -n 2p)
+        grep -qi 'vid_abcd&pid_ef01' <<< "$removed" || result+="the removal named '$removed'; "
         control plug
         wait_for 30 probe_shows "$file" "$one" || result+="after plugging again the list is '$(probe_list "$file")'"
       fi

@@ -52,21 +52,48 @@ TEST(UdevDeviceChange, OnlyCaptureNodesArriveAndLeave)
                          "USB Camera");
     CaptureNodeEvents events(system);
     events.Seed();
-    auto facts = [](const char* action, const char* name) {
-        return UdevEventFacts{action, std::string("/dev/") + name, name, std::nullopt, std::nullopt};
+    auto accept = [&events](const char* action, const char* name) {
+        UdevEventFacts facts{action, std::string("/dev/") + name, name, std::nullopt, std::nullopt};
+        return events.Accept(facts);
     };
-    EXPECT_FALSE(events.Accept(facts("remove", "video1")));
-    EXPECT_TRUE(events.Accept(facts("remove", "video0")));
-    EXPECT_FALSE(events.Accept(facts("remove", "video0")));  // gone already
+    EXPECT_FALSE(accept("remove", "video1"));
+    EXPECT_TRUE(accept("remove", "video0"));
+    EXPECT_FALSE(accept("remove", "video0"));  // gone already
 
     system->AddUvcCamera(2, "1-2", 0xABCD, 0xEF02, UvcCamera(0xABCD, 0xEF02, {{4, DefaultXuPropertySet}}),
                          "USB Camera");
-    EXPECT_TRUE(events.Accept(facts("add", "video2")));
-    EXPECT_FALSE(events.Accept(facts("add", "video3")));
-    EXPECT_FALSE(events.Accept(facts("add", "video7")));  // vanished before it could be asked
+    EXPECT_TRUE(accept("add", "video2"));
+    EXPECT_FALSE(accept("add", "video3"));
+    EXPECT_FALSE(accept("add", "video7"));  // vanished before it could be asked
     EXPECT_EQ(system->OpenNow(), 0);
-    EXPECT_TRUE(events.Accept(facts("remove", "video2")));
-    EXPECT_FALSE(events.Accept(facts("remove", "video3")));
+    EXPECT_TRUE(accept("remove", "video2"));
+    EXPECT_FALSE(accept("remove", "video3"));
+}
+
+// With the kernel's own uevents a removal carries no ids, and sysfs then holds only the root hub
+// (1d6b:0002), whose ids the removal once named. It names the camera's, as noted while it was there.
+TEST(UdevDeviceChange, ARemovalNamesTheIdsItsNodeHad)
+{
+    auto system = std::make_shared<FakeLinuxSystem>();
+    system->AddUvcCamera(0, "1-1", 0xABCD, 0xEF01, UvcCamera(0xABCD, 0xEF01, {{4, DefaultXuPropertySet}}),
+                         "USB Camera");
+    CaptureNodeEvents events(system);
+    events.Seed();
+    system->AddUvcCamera(2, "1-2", 0x1234, 0x5678, UvcCamera(0x1234, 0x5678, {{4, DefaultXuPropertySet}}),
+                         "USB Camera");
+    UdevEventFacts added{"add", "/dev/video2", "video2", std::nullopt, std::nullopt};
+    ASSERT_TRUE(events.Accept(added));
+
+    for (const char* name : {"video0", "video2"}) {
+        UdevEventFacts removed{"remove", "", name, std::nullopt, std::nullopt};
+        ASSERT_TRUE(events.Accept(removed)) << name;
+        DeviceChangeEvent event;
+        ASSERT_TRUE(DeviceChangeFromUdev(removed, event));
+        EXPECT_EQ(event.interfaceName,
+                  std::string(name) +
+                      (name == std::string("video0") ? "#usb#vid_abcd&pid_ef01" : "#usb#vid_1234&pid_5678") +
+                      "#{65e8773d-8f56-11d0-a3b9-00a0c9223196}");
+    }
 }
 
 // Without a daemon (a container, an initramfs) the "udev" source stays silent; the real driver under
@@ -149,7 +176,8 @@ TEST(UdevDeviceChange, ACameraPulledBetweenEnumeratingAndRegisteringLeaves)
     source.Deliver(UdevEventFacts{"remove", "/dev/video0", "video0", std::nullopt, std::nullopt});
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].kind, DeviceChangeKind::RemoveComplete);
-    EXPECT_EQ(events[0].interfaceName, "/dev/video0#{65e8773d-8f56-11d0-a3b9-00a0c9223196}");
+    // The ids noted while the enumeration listed it.
+    EXPECT_EQ(events[0].interfaceName, "/dev/video0#usb#vid_abcd&pid_ef01#{65e8773d-8f56-11d0-a3b9-00a0c9223196}");
 }
 
 }  // namespace
