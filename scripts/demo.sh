@@ -50,17 +50,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A free display number.
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 640x600x24 -nolisten tcp > "$build/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=:$display
-for _ in $(seq 100); do
-  [ -e "/tmp/.X11-unix/X$display" ] && xdotool getdisplaygeometry > /dev/null 2>&1 && break
-  sleep 0.1
-done
-xdotool getdisplaygeometry > /dev/null || { echo "demo: Xvfb did not start" >&2; cat "$build/xvfb.log"; exit 1; }
+source "$root/scripts/xvfb.sh"
+start_xvfb 640x600x24 "$build/xvfb.log" || { echo "demo: Xvfb did not start" >&2; exit 1; }
+pids+=("$xvfb_pid")
 
 trace=$build/demo.trace
 : > "$trace"

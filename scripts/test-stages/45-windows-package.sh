@@ -113,14 +113,9 @@ stop() {
   [ -z "$xvfb_pid" ] || { kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; }
 }
 trap stop EXIT
-# The window needs a display: Xvfb on a free display number.
-exec 3> "$build/xvfb.display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp > "$build/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 100); do [ -s "$build/xvfb.display" ] && break; sleep 0.1; done
-[ -s "$build/xvfb.display" ] || give_up "Xvfb did not start"
-export DISPLAY=:$(cat "$build/xvfb.display")
+# The window needs a display.
+source "$root/scripts/xvfb.sh"
+start_xvfb 800x600x24 "$build/xvfb.log" 2>&1 || give_up "Xvfb did not start"
 t0=$(date +%s)
 timeout 300 "$wine64" cmd /c exit < /dev/null > "$build/wineprefix.log" 2>&1 || { tail -20 "$build/wineprefix.log"; give_up "no wine prefix"; }
 echo "windows-package: wine prefix took $(( $(date +%s) - t0 )) s"

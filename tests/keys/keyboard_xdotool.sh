@@ -23,15 +23,9 @@ fail() {
   exit 1
 }
 
-# Xvfb picks a free display itself and writes its number to descriptor 3.
-Xvfb -displayfd 3 -screen 0 640x600x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=:$(head -1 "$work/display")
+source "$(dirname "$0")/../../scripts/xvfb.sh"
+start_xvfb 640x600x24 "$work/xvfb.log" || fail "Xvfb did not start"
+pids+=("$xvfb_pid")
 export XDG_RUNTIME_DIR=$work
 
 trace=$work/trace

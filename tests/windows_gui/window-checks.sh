@@ -61,12 +61,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp > "$out/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=:$display
-wait_for 10 xdotool getdisplaygeometry > /dev/null 2>&1 || { echo "window-checks: Xvfb did not start"; failed=1; finish; }
+source "$root/scripts/xvfb.sh"
+start_xvfb 1024x768x24 "$out/xvfb.log" 2>&1 || { echo "window-checks: Xvfb did not start"; failed=1; finish; }
+pids+=("$xvfb_pid")
 
 # wine's desktop process takes the display it was started with: a new server for this display.
 wineserver="$(dirname "$wine64")/wineserver"
