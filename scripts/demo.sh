@@ -50,7 +50,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-source "$root/scripts/xvfb.sh"
+source "$root/scripts/x-display.sh"
 start_xvfb 640x600x24 "$build/xvfb.log" || { echo "demo: Xvfb did not start" >&2; exit 1; }
 pids+=("$xvfb_pid")
 
@@ -60,7 +60,7 @@ echo "demo: starting Velmora on two simulated cameras under Xvfb $DISPLAY (trace
 VELMORA_SIM_TRACE=$trace "$velmora" > "$build/velmora.log" 2>&1 &
 pids+=($!)
 
-window=$(timeout 20 xdotool search --sync --onlyvisible --name "UVC" | head -1) || true
+window=$(wait_window 20 "UVC") || true
 [ -n "$window" ] || { echo "demo: the window did not appear" >&2; cat "$build/velmora.log"; exit 1; }
 sleep 0.5
 echo "demo: the window is up; its start-up status reads sent $(wc -l < "$trace") extension-unit requests"

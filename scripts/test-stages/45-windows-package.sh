@@ -114,7 +114,7 @@ stop() {
 }
 trap stop EXIT
 # The window needs a display.
-source "$root/scripts/xvfb.sh"
+source "$root/scripts/x-display.sh"
 start_xvfb 800x600x24 "$build/xvfb.log" 2>&1 || give_up "Xvfb did not start"
 t0=$(date +%s)
 timeout 300 "$wine64" cmd /c exit < /dev/null > "$build/wineprefix.log" 2>&1 || { tail -20 "$build/wineprefix.log"; give_up "no wine prefix"; }

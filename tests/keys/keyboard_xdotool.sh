@@ -23,7 +23,7 @@ fail() {
   exit 1
 }
 
-source "$(dirname "$0")/../../scripts/xvfb.sh"
+source "$(dirname "$0")/../../scripts/x-display.sh"
 start_xvfb 640x600x24 "$work/xvfb.log" || fail "Xvfb did not start"
 pids+=("$xvfb_pid")
 export XDG_RUNTIME_DIR=$work
@@ -33,7 +33,7 @@ trace=$work/trace
 QT_QPA_PLATFORM=xcb VELMORA_BACKEND=sim VELMORA_SIM_TRACE=$trace VELMORA_SIM_CONFIG= \
   "$velmora" > "$work/velmora.log" 2>&1 &
 pids+=($!)
-window=$(timeout 30 xdotool search --sync --onlyvisible --name "UVC" | head -1) || true
+window=$(wait_window 30 "UVC") || true
 [ -n "$window" ] || fail "the window did not appear"
 # No window manager: give the window the keyboard focus. The device list has it first and keeps Up
 # and Down; Tab moves it on to the keys.
