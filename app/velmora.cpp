@@ -28,6 +28,7 @@ Velmora::~Velmora()
     if (s_mainWindow == this) s_mainWindow = nullptr;
 }
 
+// clang-format off
 void Velmora::on_NearButton_pressed() { RunKeySlot(0); }
 void Velmora::on_NearButton_released() { RunKeySlot(1); }
 void Velmora::on_FarButton_pressed() { RunKeySlot(2); }
@@ -52,3 +53,4 @@ void Velmora::on_lock2Button_pressed() { RunKeySlot(20); }
 void Velmora::on_lock2Button_released() { RunKeySlot(21); }
 void Velmora::on_lock3Button_pressed() { RunKeySlot(22); }
 void Velmora::on_lock3Button_released() { RunKeySlot(23); }
+// clang-format on

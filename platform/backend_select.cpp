@@ -80,8 +80,14 @@ std::shared_ptr<Backend> ActiveBackendShared()
     return backend;
 }
 
-Backend& ActiveBackend() { return *ActiveBackendShared(); }
+Backend& ActiveBackend()
+{
+    return *ActiveBackendShared();
+}
 
-void InstallBackend(std::shared_ptr<Backend> backend) { Installed() = std::move(backend); }
+void InstallBackend(std::shared_ptr<Backend> backend)
+{
+    Installed() = std::move(backend);
+}
 
 }  // namespace velmora

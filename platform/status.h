@@ -8,7 +8,10 @@ namespace velmora {
 
 using Status = std::int32_t;
 
-constexpr Status StatusFromBits(std::uint32_t bits) { return static_cast<Status>(bits); }
+constexpr Status StatusFromBits(std::uint32_t bits)
+{
+    return static_cast<Status>(bits);
+}
 
 // HRESULT_FROM_WIN32: a positive Win32 code x becomes (x & 0xFFFF) | 0x80070000.
 constexpr Status StatusFromWin32(std::int32_t code)
@@ -16,11 +19,17 @@ constexpr Status StatusFromWin32(std::int32_t code)
     return code <= 0 ? code : StatusFromBits((static_cast<std::uint32_t>(code) & 0xFFFFu) | 0x80070000u);
 }
 
-constexpr bool Failed(Status status) { return status < 0; }
-constexpr bool Succeeded(Status status) { return status >= 0; }
+constexpr bool Failed(Status status)
+{
+    return status < 0;
+}
+constexpr bool Succeeded(Status status)
+{
+    return status >= 0;
+}
 
-inline constexpr Status StatusOk = 0;     // S_OK
-inline constexpr Status StatusFalse = 1;  // S_FALSE
+inline constexpr Status StatusOk = 0;                                      // S_OK
+inline constexpr Status StatusFalse = 1;                                   // S_FALSE
 inline constexpr Status StatusNotImpl = StatusFromBits(0x80004001u);       // E_NOTIMPL
 inline constexpr Status StatusNoInterface = StatusFromBits(0x80004002u);   // E_NOINTERFACE
 inline constexpr Status StatusPointer = StatusFromBits(0x80004003u);       // E_POINTER

@@ -9,7 +9,7 @@ for group in "$@"; do
     build)
       packages+=(build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools qt6-base-dev
                  qt6-base-dev-tools libgl-dev libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-                 llvm libudev-dev fonts-wqy-microhei xvfb xauth xdotool) ;;
+                 llvm clang-format libudev-dev fonts-wqy-microhei xvfb xauth xdotool) ;;
     demo)
       packages+=(xvfb xauth x11-apps xdotool imagemagick fonts-wqy-microhei) ;;
     windows)

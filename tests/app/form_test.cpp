@@ -24,11 +24,11 @@ struct ButtonRow {
 
 const ButtonRow kButtons[] = {
     {"NearButton", {30, 70, 100, 51}, "直播"},       {"FarButton", {380, 70, 100, 51}, "常规"},
-    {"AWBButton", {390, 340, 100, 51}, "白平衡"},     {"AEButton", {30, 340, 100, 51}, "自动曝光"},
-    {"Zoom_inButton", {210, 130, 100, 51}, "放大"},   {"Zoom_outButton", {210, 270, 100, 51}, "缩小"},
-    {"Focus_inButton", {90, 200, 100, 51}, "聚焦+"},  {"Focus_outButton", {330, 200, 101, 51}, "聚焦-"},
-    {"MENUButton", {210, 200, 100, 51}, "主菜单"},    {"lock1Button", {210, 430, 100, 51}, "功能锁1"},
-    {"lock2Button", {30, 430, 100, 51}, "功能锁2"},   {"lock3Button", {390, 430, 100, 51}, "功能锁3"},
+    {"AWBButton", {390, 340, 100, 51}, "白平衡"},    {"AEButton", {30, 340, 100, 51}, "自动曝光"},
+    {"Zoom_inButton", {210, 130, 100, 51}, "放大"},  {"Zoom_outButton", {210, 270, 100, 51}, "缩小"},
+    {"Focus_inButton", {90, 200, 100, 51}, "聚焦+"}, {"Focus_outButton", {330, 200, 101, 51}, "聚焦-"},
+    {"MENUButton", {210, 200, 100, 51}, "主菜单"},   {"lock1Button", {210, 430, 100, 51}, "功能锁1"},
+    {"lock2Button", {30, 430, 100, 51}, "功能锁2"},  {"lock3Button", {390, 430, 100, 51}, "功能锁3"},
 };
 
 class FormTest : public ::testing::Test {

@@ -19,14 +19,14 @@
 namespace {
 
 const char* const kSlots[24] = {
-    "on_NearButton_pressed",     "on_NearButton_released",    "on_FarButton_pressed",
-    "on_FarButton_released",     "on_Zoom_inButton_pressed",  "on_Zoom_inButton_released",
+    "on_NearButton_pressed",     "on_NearButton_released",     "on_FarButton_pressed",
+    "on_FarButton_released",     "on_Zoom_inButton_pressed",   "on_Zoom_inButton_released",
     "on_Focus_inButton_pressed", "on_Focus_inButton_released", "on_MENUButton_pressed",
     "on_MENUButton_released",    "on_Focus_outButton_pressed", "on_Focus_outButton_released",
     "on_Zoom_outButton_pressed", "on_Zoom_outButton_released", "on_AEButton_pressed",
-    "on_AEButton_released",      "on_AWBButton_pressed",      "on_AWBButton_released",
-    "on_lock1Button_pressed",    "on_lock1Button_released",   "on_lock2Button_pressed",
-    "on_lock2Button_released",   "on_lock3Button_pressed",    "on_lock3Button_released",
+    "on_AEButton_released",      "on_AWBButton_pressed",       "on_AWBButton_released",
+    "on_lock1Button_pressed",    "on_lock1Button_released",    "on_lock2Button_pressed",
+    "on_lock2Button_released",   "on_lock3Button_pressed",     "on_lock3Button_released",
 };
 
 std::unique_ptr<Velmora> WindowWithoutCameras()

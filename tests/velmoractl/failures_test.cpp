@@ -73,8 +73,7 @@ TEST_F(CtlFailureTest, PermissionDeniedSaysWhatWouldFixIt)
 {
     const std::string line = ExpectFailure(Camera("ks_query_status = 0x80070005"), {"write", "1", "5"}, 5,
                                            "permission denied: join the 'video' group");
-    EXPECT_NE(line.find("platform/linux/ in the source) (E_ACCESSDENIED)"), std::string::npos)
-        << line;
+    EXPECT_NE(line.find("platform/linux/ in the source) (E_ACCESSDENIED)"), std::string::npos) << line;
 }
 
 TEST_F(CtlFailureTest, SizeQueryWithoutAnswer)
