@@ -126,16 +126,11 @@ void CaptureNodeEvents::Seed()
 {
     for (const VideoNode& node : ListVideoNodes(*m_system)) {
         NodeIdentity identity;
-        if (IdentifyNode(m_system, node, identity) == 0 && identity.capture) Remember(node);
+        if (IdentifyNode(m_system, node, identity) == 0 && identity.capture) Note(node);
     }
 }
 
 void CaptureNodeEvents::Note(const VideoNode& node)
-{
-    Remember(node);
-}
-
-void CaptureNodeEvents::Remember(const VideoNode& node)
 {
     m_captureNodes[node.name] = node.usb ? UsbIds{node.vendorId, node.productId} : UsbIds{};
 }
@@ -156,7 +151,7 @@ bool CaptureNodeEvents::Accept(UdevEventFacts& facts)
     const std::optional<VideoNode> node = ReadVideoNode(*m_system, facts.sysName);
     NodeIdentity identity;
     if (!node || IdentifyNode(m_system, *node, identity) != 0 || !identity.capture) return false;
-    Remember(*node);
+    Note(*node);
     return true;
 }
 

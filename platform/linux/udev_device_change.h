@@ -67,7 +67,7 @@ public:
     explicit CaptureNodeEvents(std::shared_ptr<LinuxSystem> system) : m_system(std::move(system)) {}
 
     void Seed();
-    // A capture node found otherwise, by an enumeration.
+    // A capture node, found by Seed, an add or an enumeration, and its USB ids.
     void Note(const VideoNode& node);
     bool Accept(UdevEventFacts& facts);
 
@@ -76,8 +76,6 @@ private:
         std::optional<std::uint16_t> vendorId;
         std::optional<std::uint16_t> productId;
     };
-    void Remember(const VideoNode& node);
-
     std::shared_ptr<LinuxSystem> m_system;
     std::map<std::string, UsbIds> m_captureNodes;  // by sysfs name, "video0"
 };
