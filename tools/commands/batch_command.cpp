@@ -105,12 +105,9 @@ int RunBatch(const Options& options)
     std::vector<int> failedLines;
     std::optional<Failure> first;
     for (const BatchLine& line : script.lines) {
-        Options lineOptions = options;
-        lineOptions.command = line.options.command;
-        lineOptions.operands = line.options.operands;
-        lineOptions.param = line.options.param;
-        lineOptions.commandByte = line.options.commandByte;
-        lineOptions.rawCommand = line.options.rawCommand;
+        // A line's own options are all it may give (the batch-wide ones were refused when it was
+        // checked, and Setup and the report already carry those), so it runs with them as they are.
+        const Options& lineOptions = line.options;
         Report report(lineOptions.command, options.json);
         report.ForBatchLine(line.number);
         const bool onDevice = line.command->needsDevice;
