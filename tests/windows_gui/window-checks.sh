@@ -107,6 +107,18 @@ stop_window() {
 # The bytes of each write on the trace after its first N lines.
 new_sets() { tail -n +"$(($1 + 1))" "$trace" | tr -d '\r' | grep '^SET ' | sed 's/.*data=//'; }
 sent_since() { [ -n "$(new_sets "$1")" ]; }
+# sends DESCRIPTION BYTES ACTION...: runs the action, then checks that exactly BYTES were written.
+sends() {
+  local what=$1 bytes=$2 before
+  shift 2
+  before=$(lines "$trace")
+  "$@"
+  wait_for 10 sent_since "$before"
+  sleep 0.3
+  check "$what sends $bytes" test "$(new_sets "$before")" = "$bytes"
+}
+click_at() { point_at "$1" && xdotool click 1; }
+press_at() { point_at "$1" && xdotool mousedown 1; }
 settled() { local n; n=$(lines "$trace"); sleep 0.5; [ "$n" -eq "$(lines "$trace")" ]; }
 
 echo "window-checks: velmora.exe on the simulated cameras"
@@ -122,25 +134,9 @@ check "the window maps with the title \"$title\" ($(($(date +%s) - started)) s)"
 check "the window is 518 x 507 (${WIDTH} x ${HEIGHT} at $X,$Y)" test "$WIDTH x $HEIGHT" = "518 x 507"
 wait_for 10 settled
 
-before=$(lines "$trace")
-point_at MENUButton && xdotool click 1
-wait_for 10 sent_since "$before"
-sleep 0.3
-check "a click on MENU by its screen position sends 26 16 00 00 00 01 00 00 00 00 05 BD" \
-  test "$(new_sets "$before")" = "26 16 00 00 00 01 00 00 00 00 05 BD"
-
-before=$(lines "$trace")
-point_at Zoom_inButton && xdotool mousedown 1
-wait_for 10 sent_since "$before"
-sleep 0.3
-check "pressing zoom-in sends 26 16 00 00 00 01 00 00 00 00 03 BF and no more" \
-  test "$(new_sets "$before")" = "26 16 00 00 00 01 00 00 00 00 03 BF"
-before=$(lines "$trace")
-xdotool mouseup 1
-wait_for 10 sent_since "$before"
-sleep 0.3
-check "releasing it sends 26 16 00 00 00 01 00 00 00 00 16 AC" \
-  test "$(new_sets "$before")" = "26 16 00 00 00 01 00 00 00 00 16 AC"
+sends "a click on MENU by its screen position" "26 16 00 00 00 01 00 00 00 00 05 BD" click_at MENUButton
+sends "pressing zoom-in (and no more)" "26 16 00 00 00 01 00 00 00 00 03 BF" press_at Zoom_inButton
+sends "releasing it" "26 16 00 00 00 01 00 00 00 00 16 AC" xdotool mouseup 1
 
 # The picture: the whole form, the first camera selected.
 xdotool mousemove 0 0
