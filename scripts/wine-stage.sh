@@ -34,3 +34,15 @@ count_gtest_cases() {
   [ "$code" -ne 0 ] && [ "$failed" -eq 0 ] && failed=1
   return 0
 }
+
+# stop_wine: ends $WINEPREFIX's wine server and every program still running in it.
+stop_wine() { timeout 60 "$wineserver" -k > /dev/null 2>&1 || true; }
+
+# prepare_wine_prefix LOG: $WINEPREFIX made ready for test runs: a persistent server, so that no
+# helper inherits the pipes of the runs that follow, and one program run in it. Shows the log's
+# tail and fails when that program does not run. The caller ends the server (trap stop_wine EXIT).
+prepare_wine_prefix() {
+  mkdir -p "$WINEPREFIX"
+  timeout 60 "$wineserver" -p < /dev/null > /dev/null 2>&1
+  timeout 300 "$wine64" cmd /c exit < /dev/null > "$1" 2>&1 || { tail -20 "$1"; return 1; }
+}

@@ -51,14 +51,9 @@ cross_build x86_64 -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" || { record 0 1 0; 
 # and one program started first, so that no helper inherits the pipes of the test runs.
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
-mkdir -p "$WINEPREFIX"
 t0=$(date +%s)
-stop_wine() { timeout 60 "$wineserver" -k > /dev/null 2>&1 || true; }
 trap stop_wine EXIT
-timeout 60 "$wineserver" -p < /dev/null > /dev/null 2>&1
-if ! timeout 300 "$wine64" cmd /c exit < /dev/null > "$build/wineprefix.log" 2>&1; then
-  tail -20 "$build/wineprefix.log"; record 0 1 0; exit 1
-fi
+prepare_wine_prefix "$build/wineprefix.log" || { record 0 1 0; exit 1; }
 elapsed "wine prefix" "$t0"
 
 t0=$(date +%s)

@@ -109,7 +109,7 @@ rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 xvfb_pid=
 stop() {
-  timeout 60 "$wineserver" -k > /dev/null 2>&1 || true
+  stop_wine
   [ -z "$xvfb_pid" ] || { kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; }
 }
 trap stop EXIT

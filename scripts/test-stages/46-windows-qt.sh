@@ -59,14 +59,9 @@ gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++
 pthread_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)")
 export WINEPATH="$(winpath "$qt/bin");$(winpath "$gcc_runtime");$(winpath "$pthread_runtime")"
 export QT_PLUGIN_PATH=$(winpath "$qt/plugins")
-mkdir -p "$WINEPREFIX"
-stop_wine() { timeout 60 "$wineserver" -k > /dev/null 2>&1 || true; }
 trap stop_wine EXIT
 t0=$(date +%s)
-timeout 60 "$wineserver" -p < /dev/null > /dev/null 2>&1
-if ! timeout 300 "$wine64" cmd /c exit < /dev/null > "$WINEPREFIX.log" 2>&1; then
-  tail -20 "$WINEPREFIX.log"; record 0 1 0; exit 1
-fi
+prepare_wine_prefix "$WINEPREFIX.log" || { record 0 1 0; exit 1; }
 elapsed "wine prefix" "$t0"
 
 t0=$(date +%s)
