@@ -67,10 +67,11 @@ deb=$(tail -1 "$log")
 elapsed "building the package" "$t0"
 echo "deb: $deb"
 
+listing=$(dpkg-deb -c "$deb")
 contents=$build/deb-contents.txt
-dpkg-deb -c "$deb" | awk '{ print $NF }' | sed 's|^\./|/|; s|/$||' | grep . > "$contents"
+awk '{ print $NF }' <<< "$listing" | sed 's|^\./|/|; s|/$||' | grep . > "$contents"
 files=$build/deb-files.txt  # without the directories, which others may share
-dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sed 's|^\./|/|' > "$files"
+awk '$1 !~ /^d/ { print $NF }' <<< "$listing" | sed 's|^\./|/|' > "$files"
 missing=
 for path in /usr/bin/velmora /usr/bin/velmoractl /usr/share/applications/io.github.velmora.velmora.desktop \
     /usr/share/metainfo/io.github.velmora.velmora.metainfo.xml /usr/share/icons/hicolor/scalable/apps/velmora.svg \
