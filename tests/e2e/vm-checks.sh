@@ -537,11 +537,14 @@ start_udevd() {
 # The package's files (dpkg-deb -x by run-e2e.sh from VELMORA_E2E_DEB), or nothing.
 package=${VELMORA_E2E_PACKAGE:-}
 package_user=velmora-e2e
+# The packaged program where that user can reach it: the build tree may sit under a folder only
+# its owner may enter (mktemp -d makes one).
+packaged_ctl=/run/velmora-package/velmoractl
 
 # Runs the packaged velmoractl as $package_user with the groups a fresh login gets.
 packaged_velmoractl() {
   ctl_out=$(cd /tmp && setpriv --reuid="$package_user" --regid=users --init-groups \
-    env -i PATH=/usr/bin:/bin HOME=/tmp LANG=C.UTF-8 "$package/usr/bin/velmoractl" "$@" 2> /run/ctl.err)
+    env -i PATH=/usr/bin:/bin HOME=/tmp LANG=C.UTF-8 "$packaged_ctl" "$@" 2> /run/ctl.err)
   ctl_code=$?
   ctl_err=$(< /run/ctl.err)
 }
@@ -552,6 +555,8 @@ check_package_permission() {
   local name=package-permission menu logged
   if [ -z "$package" ]; then skip $name "no package (set VELMORA_E2E_DEB)"; return; fi
   [ -x "$package/usr/bin/velmoractl" ] || { fail $name "$package/usr/bin/velmoractl is missing"; return; }
+  mkdir -p "${packaged_ctl%/*}" && install -m 755 "$package/usr/bin/velmoractl" "$packaged_ctl" ||
+    { fail $name "cannot copy the packaged velmoractl to $packaged_ctl"; return; }
   udevadm control --ping 2> /dev/null || { fail $name "systemd-udevd is not running"; return; }
   stop_camera
   start_camera package || { fail $name "no camera"; return; }
