@@ -9,7 +9,7 @@ for group in "$@"; do
     build)
       packages+=(build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools qt6-base-dev
                  qt6-base-dev-tools libgl-dev libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-                 llvm clang-format libudev-dev fonts-wqy-microhei xvfb xauth xdotool) ;;
+                 llvm clang-format libudev-dev libboost-dev fonts-wqy-microhei xvfb xauth xdotool curl) ;;
     demo)
       packages+=(xvfb xauth x11-apps xdotool imagemagick fonts-wqy-microhei) ;;
     windows)
@@ -19,7 +19,7 @@ for group in "$@"; do
       # Qt for Windows is built from Debian's source (dpkg-dev unpacks it); the installer is NSIS;
       # icoutils reads the executables' resources, librsvg2-bin redraws the icon from its SVG.
       packages+=(g++-mingw-w64-x86-64-posix build-essential dpkg-dev cmake ninja-build nsis zip unzip
-                 icoutils librsvg2-bin) ;;
+                 icoutils librsvg2-bin msitools osslsigncode) ;;
     vm)
       packages+=(qemu-system-x86 busybox-static cpio udev xz-utils zstd) ;;
     package-deb)
@@ -29,7 +29,8 @@ for group in "$@"; do
                  debootstrap debian-archive-keyring man-db) ;;
     bench)
       # v4l2-ctl: the yardstick of velmoractl's one-shot benchmark.
-      packages+=(v4l-utils) ;;
+      # wrk and ab: HTTP load against velmoractl serve.
+      packages+=(v4l-utils wrk apache2-utils) ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
   esac
 done
