@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/debug_log.h"
+#include "app/display_scaling.h"
 #include "app/termination_signals.h"
 #include "app/velmora.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char* argv[])
         return 0;
     }
     const velmora::DebugLog debugLog(qEnvironmentVariable(velmora::DebugLogVariable));
+    velmora::EnableDisplayScaling();
     QApplication application(argc, argv);
     velmora::TerminationSignals terminationSignals;
     int result = 0;
