@@ -63,7 +63,7 @@ cleanup() {
 trap cleanup EXIT
 
 source "$root/scripts/x-display.sh"
-start_xvfb 1024x768x24 "$out/xvfb.log" 2>&1 || { echo "window-checks: Xvfb did not start"; failed=1; finish; }
+start_xvfb 1280x1024x24 "$out/xvfb.log" 2>&1 || { echo "window-checks: Xvfb did not start"; failed=1; finish; }
 pids+=("$xvfb_pid")
 
 # wine's desktop process takes the display it was started with: a new server for this display.
