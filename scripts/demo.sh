@@ -5,9 +5,11 @@
 # key, prints the extension-unit requests that the click sent to the simulated camera, opens the
 # device list, saves a screenshot and exits 0.
 #
-# Usage: scripts/demo.sh [--headless] [--screenshot FILE]
+# Usage: scripts/demo.sh [--headless] [--screenshot FILE] [--dpi N]
 #   --headless         use Xvfb even when a display is there
 #   --screenshot FILE  where the picture goes (default: build-demo/velmora.png)
+#   --dpi N            the Xvfb display's resolution, as a desktop sets it (default 96, 100 %;
+#                      144 is 150 %)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,14 +17,19 @@ build=${VELMORA_DEMO_BUILD:-$root/build-demo}
 headless=0
 [ -n "${DISPLAY:-}" ] || headless=1
 screenshot=""
+dpi=96
 while [ $# -gt 0 ]; do
   case "$1" in
     --headless) headless=1 ;;
     --screenshot) screenshot=$2; shift ;;
+    --dpi) dpi=$2; shift ;;
     *) echo "demo.sh: unknown argument $1" >&2; exit 2 ;;
   esac
   shift
 done
+case "$dpi" in
+  '' | *[!0-9]* | 0*) echo "demo.sh: --dpi takes a whole number of dots per inch, such as 144" >&2; exit 2 ;;
+esac
 screenshot=${screenshot:-$build/velmora.png}
 case "$screenshot" in /*) ;; *) screenshot=$PWD/$screenshot ;; esac
 
@@ -51,8 +58,12 @@ cleanup() {
 trap cleanup EXIT
 
 source "$root/scripts/x-display.sh"
-start_xvfb 640x600x24 "$build/xvfb.log" || { echo "demo: Xvfb did not start" >&2; exit 1; }
+# The screen and every position in the window grow with the display's scale.
+at() { echo $(($1 * dpi / 96)); }
+start_xvfb "$(at 640)x$(at 600)x24" "$build/xvfb.log" -dpi "$dpi" -noreset ||
+  { echo "demo: Xvfb did not start" >&2; exit 1; }
 pids+=("$xvfb_pid")
+set_display_dpi "$dpi"
 
 trace=$build/demo.trace
 : > "$trace"
@@ -67,7 +78,7 @@ echo "demo: the window is up; its start-up status reads sent $(wc -l < "$trace")
 
 # The menu key: x 210..310, y 200..251 in the window.
 before=$(wc -l < "$trace")
-xdotool mousemove --window "$window" 260 225 click 1
+xdotool mousemove --window "$window" "$(at 260)" "$(at 225)" click 1
 for _ in $(seq 50); do
   [ "$(wc -l < "$trace")" -gt "$before" ] && break
   sleep 0.1
@@ -78,7 +89,7 @@ tail -n +"$((before + 1))" "$trace" | sed 's/^/  /'
 [ "$(wc -l < "$trace")" -gt "$before" ] || { echo "demo: the click sent nothing" >&2; exit 1; }
 
 # Open the device list so the picture shows both cameras.
-xdotool mousemove --window "$window" 250 35 click 1
+xdotool mousemove --window "$window" "$(at 250)" "$(at 35)" click 1
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$window")"
 mkdir -p "$(dirname "$screenshot")"

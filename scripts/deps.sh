@@ -9,9 +9,10 @@ for group in "$@"; do
     build)
       packages+=(build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools qt6-base-dev
                  qt6-base-dev-tools libgl-dev libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-                 llvm clang-format libudev-dev libboost-dev fonts-wqy-microhei xvfb xauth xdotool curl) ;;
+                 llvm clang-format libudev-dev libboost-dev fonts-wqy-microhei xvfb xauth x11-xserver-utils xdotool
+                 curl) ;;
     demo)
-      packages+=(xvfb xauth x11-apps xdotool imagemagick fonts-wqy-microhei) ;;
+      packages+=(xvfb xauth x11-apps x11-xserver-utils xdotool imagemagick fonts-wqy-microhei) ;;
     windows)
       # GoogleTest for the cross tree is built from libgtest-dev's source; 32-bit wine is left out.
       packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 libgtest-dev) ;;

@@ -1,12 +1,13 @@
 # Sourced: a virtual X display, and waiting for a window on it.
 
-# start_xvfb GEOMETRY LOG starts Xvfb on a display number it picks itself (so two runs
-# side by side cannot take the same one), exports DISPLAY and leaves the server's pid in xvfb_pid.
-# Returns 1, with the server's log on stderr, when no display is up within 10 s.
+# start_xvfb GEOMETRY LOG [XVFB_OPTION...] starts Xvfb on a display number it picks itself (so two
+# runs side by side cannot take the same one), exports DISPLAY and leaves the server's pid in
+# xvfb_pid. Returns 1, with the server's log on stderr, when no display is up within 10 s.
 start_xvfb() {
   local geometry=$1 log=$2 number
+  shift 2
   number=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3> "$number" > "$log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp "$@" 3> "$number" > "$log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
     [ -s "$number" ] && break
@@ -20,6 +21,13 @@ start_xvfb() {
   fi
   export DISPLAY=:$(head -1 "$number")
   rm -f "$number"
+}
+
+# set_display_dpi DPI tells the programs of DISPLAY its scale as GNOME and KDE do: Xft.dpi in the
+# server's resources (96 is 100 %). Start the server with -dpi DPI too, as the desktop's is, and
+# with -noreset: else the resource goes when the last client leaves.
+set_display_dpi() {
+  echo "Xft.dpi: $1" | xrdb -nocpp -merge
 }
 
 # wait_window SECONDS NAME_PATTERN prints the id of the first visible window whose name matches.

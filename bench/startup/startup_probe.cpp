@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "app/display_scaling.h"
 #include "app/velmora.h"
 
 namespace {
@@ -40,6 +41,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     const bool bare = std::strcmp(argv[1], "bare") == 0;
+    velmora::EnableDisplayScaling();  // both windows scale as the program's does
     QApplication application(argc, argv);
     std::unique_ptr<QMainWindow> window;
     if (bare) {

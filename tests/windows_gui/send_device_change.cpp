@@ -6,8 +6,9 @@
 //       prints the window's handle as 0x... (exit 3 when there is none)
 //   velmora-send-device-change close
 //       asks the window to close (WM_CLOSE), as its close button does
-//   velmora-send-device-change dismiss
-//       closes the top-level "Warning" box the same way; exit 0 once it is gone (5 s at most)
+//   velmora-send-device-change dismiss [TITLE]
+//       prints the message of the top-level box of that title ("Warning" without one) and closes it
+//       the same way; exit 0 once it is gone (5 s at most)
 //   velmora-send-device-change arrival|removal capture|other|short|unterminated
 //       capture: a capture interface; other: a HID interface; short: a device-interface record
 //       whose dbch_size covers only the header; unterminated: a name without its NUL within dbch_size
@@ -49,21 +50,25 @@ std::vector<DEV_BROADCAST_DEVICEINTERFACE_W> InterfaceRecord(const GUID& interfa
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: velmora-send-device-change find|close|dismiss\n"
+                 "usage: velmora-send-device-change find|close|dismiss [TITLE]\n"
                  "       velmora-send-device-change arrival|removal capture|other|short|unterminated\n");
     return 2;
 }
 
 }  // namespace
 
-// WM_CLOSE to the visible "Warning" box, then waits for it to go.
-int DismissBox()
+// Prints the message of the visible box of that title, sends it WM_CLOSE, then waits for it to go.
+int DismissBox(const char* title)
 {
-    const HWND box = FindWindowW(nullptr, L"Warning");
+    const HWND box = FindWindowA(nullptr, title);
     if (!box || !IsWindowVisible(box)) {
-        std::fprintf(stderr, "velmora-send-device-change: no Warning box\n");
+        std::fprintf(stderr, "velmora-send-device-change: no %s box\n", title);
         return 3;
     }
+    char message[1024] = {};
+    GetDlgItemTextA(box, 0xFFFF, message, sizeof message);  // a message box's text
+    std::printf("%s\n", message);
+    std::fflush(stdout);
     PostMessageW(box, WM_CLOSE, 0, 0);
     for (int i = 0; i < 50; ++i) {
         if (!IsWindow(box) || !IsWindowVisible(box)) return 0;
@@ -75,7 +80,7 @@ int DismissBox()
 int main(int argc, char** argv)
 {
     if (argc < 2) return Usage();
-    if (std::strcmp(argv[1], "dismiss") == 0 && argc == 2) return DismissBox();
+    if (std::strcmp(argv[1], "dismiss") == 0 && argc <= 3) return DismissBox(argc == 3 ? argv[2] : "Warning");
     const HWND window = FindWindowW(nullptr, kTitle);
     if (!window) {
         std::fprintf(stderr, "velmora-send-device-change: no window with the title\n");

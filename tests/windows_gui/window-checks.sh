@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The real velmora.exe under wine64 on Xvfb, with Qt's windows platform plugin: the window, clicks by
 # screen position, the native backend's empty start, and device-change messages sent from another
-# process through the real message loop. Ends with "window-checks: N passed, N failed".
+# process through the real message loop, the window at 150 % (LogPixels 144), and where --version
+# goes. Ends with "window-checks: N passed, N failed".
 #
 # Usage: window-checks.sh BUILD_DIR QT_PREFIX OUT_DIR
 #   BUILD_DIR  the x86_64 cross-build (app/velmora.exe, tests/windows_gui/velmora-send-device-change.exe)
 #   QT_PREFIX  Qt 5 for Windows (scripts/qt-mingw.sh)
-#   OUT_DIR    logs, traces and the screenshot velmora-windows.png
+#   OUT_DIR    logs, traces and the screenshots velmora-windows.png and velmora-windows-150.png
 # WINEPREFIX must name a prepared prefix; WINE64 may name wine64. Needs Xvfb, xdotool, ImageMagick.
 set -uo pipefail
 build=$1 qt=$2 out=$3
@@ -62,7 +63,7 @@ cleanup() {
 trap cleanup EXIT
 
 source "$root/scripts/x-display.sh"
-start_xvfb 1024x768x24 "$out/xvfb.log" 2>&1 || { echo "window-checks: Xvfb did not start"; failed=1; finish; }
+start_xvfb 1280x1024x24 "$out/xvfb.log" 2>&1 || { echo "window-checks: Xvfb did not start"; failed=1; finish; }
 pids+=("$xvfb_pid")
 
 # wine's desktop process takes the display it was started with: a new server for this display.
@@ -120,6 +121,33 @@ sends() {
 click_at() { point_at "$1" && xdotool click 1; }
 press_at() { point_at "$1" && xdotool mousedown 1; }
 settled() { local n; n=$(lines "$trace"); sleep 0.5; [ "$n" -eq "$(lines "$trace")" ]; }
+# The whole form, as it is: out/NAME.
+screenshot() {
+  xdotool mousemove 0 0
+  sleep 0.5
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$1"
+  echo "  the screenshot is $out/$1"
+}
+# The display's scale as Windows keeps it: 96 is 100 %, 144 is 150 %.
+log_pixels() {
+  timeout 60 "$wine64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f > /dev/null 2>&1
+}
+# Text as a terminal shows it: no escape sequences, carriage returns or empty lines.
+plain() { sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' | tr -d '\r' | grep -v '^$'; }
+
+echo "window-checks: velmora.exe --version, a GUI-subsystem program"
+version="velmora $(sed -n 's/^project(Velmora VERSION \([0-9.]*\) .*/\1/p' "$root/CMakeLists.txt")"
+timeout 60 "$wine64" "$exe" --version < /dev/null > "$out/version.txt" 2> /dev/null
+check "--version into a file: \"$(plain < "$out/version.txt")\"" test "$(plain < "$out/version.txt")" = "$version"
+# wine's start.exe starts a GUI program as cmd.exe does, without standard handles; under script it
+# has a console.
+printed=$(timeout 60 script -qec "$wine64 start /wait /unix '$exe' --version" /dev/null < /dev/null 2>&1 | plain)
+check "--version from a console, on that console: \"$printed\"" test "$printed" = "$version"
+timeout 60 "$wine64" start /wait /unix "$exe" --version < /dev/null > /dev/null 2>&1 &
+pids+=($!)
+shown=""
+wait_window 30 '^Velmora$' > /dev/null && shown=$(timeout 30 "$wine64" "$helper" dismiss Velmora 2> /dev/null | plain)
+check "--version without a console, in a message box: \"$shown\"" test "$shown" = "$version"
 
 echo "window-checks: velmora.exe on the simulated cameras"
 trace=$out/sim.trace
@@ -139,11 +167,19 @@ sends "pressing zoom-in (and no more)" "26 16 00 00 00 01 00 00 00 00 03 BF" pre
 sends "releasing it" "26 16 00 00 00 01 00 00 00 00 16 AC" xdotool mouseup 1
 
 # The picture: the whole form, the first camera selected.
-xdotool mousemove 0 0
-sleep 0.5
-import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/velmora-windows.png"
-echo "  the screenshot is $out/velmora-windows.png"
+screenshot velmora-windows.png
 check "the window closes and the program exits with 0" stop_window
+
+echo "window-checks: velmora.exe with the display at 150 % (LogPixels 144)"
+log_pixels 144
+if start_window sim150 VELMORA_BACKEND=sim WINEDEBUG=-all; then
+  check "the window is 777 x 761 (${WIDTH} x ${HEIGHT})" test "$WIDTH x $HEIGHT" = "777 x 761"
+  screenshot velmora-windows-150.png
+  stop_window
+else
+  check "the window maps at 150 %" false
+fi
+log_pixels 96
 
 echo "window-checks: velmora.exe on the native backend (DirectShow under wine)"
 log=$out/native.debug.log
@@ -205,7 +241,7 @@ point_at MENUButton && xdotool click 1
 box=$(wait_window 10 '^Warning$')
 check "the list is still empty: a click on MENU shows the \"请插入设备！\" box" test -n "$box"
 # Without a window manager the box gets no keyboard focus under wine: closed as its close button does.
-[ -z "$box" ] || check "the box takes WM_CLOSE and goes" timeout 30 "$wine64" "$helper" dismiss
+[ -z "$box" ] || check "the box takes WM_CLOSE and goes" timeout 30 "$wine64" "$helper" dismiss > /dev/null
 # Under wine without a window manager the window then ignored WM_CLOSE (the simulated run checks a
 # clean exit): ended here.
 kill "$velmora_pid" 2> /dev/null
