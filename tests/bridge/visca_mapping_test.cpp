@@ -95,6 +95,7 @@ TEST(ViscaAllow, ParsesAndMatchesIpv4AndIpv6Networks)
     EXPECT_FALSE(ParseViscaAllowRule("10.0.0.0/33", error));
     EXPECT_EQ(error, "the prefix length after '/' must be a number from 0 to 32");
     EXPECT_FALSE(ParseViscaAllowRule("10.0.0.0/", error));
+    EXPECT_FALSE(ParseViscaAllowRule("::ffff:10.0.0.0/14", error));  // neither IPv4 nor IPv6 senders
     EXPECT_FALSE(ParseViscaAllowRule("camera.local", error));
     EXPECT_EQ(error, "'camera.local' is not an IPv4 or IPv6 address");
 

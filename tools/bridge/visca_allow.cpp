@@ -165,8 +165,12 @@ std::optional<ViscaAllowRule> ParseViscaAllowRule(std::string_view text, std::st
         }
         rule.bits = *bits;
     }
-    // ::ffff:a.b.c.d/BITS names IPv4 senders.
-    if (IsV4Mapped(rule.network) && rule.bits >= 96) {
+    // ::ffff:a.b.c.d/BITS names IPv4 senders, and only them.
+    if (IsV4Mapped(rule.network)) {
+        if (rule.bits < 96) {
+            error = "an IPv4 address written as IPv6 (::ffff:a.b.c.d) takes a prefix length from 96 to 128";
+            return std::nullopt;
+        }
         rule.network = Unmapped(rule.network);
         rule.bits -= 96;
     }

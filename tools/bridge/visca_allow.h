@@ -40,8 +40,8 @@ struct ViscaAllowRule {
 // Parses one --visca-allow value; on error returns nullopt and sets error to what is wrong.
 std::optional<ViscaAllowRule> ParseViscaAllowRule(std::string_view text, std::string& error);
 
-// Whether the sender is in the rule's network. A dual-stack socket reports IPv4 senders as
-// ::ffff:a.b.c.d; they match IPv4 rules.
+// Whether the sender is in the rule's network. IPv4 senders match IPv4 rules only, also when a
+// dual-stack socket reports them as ::ffff:a.b.c.d; IPv6 senders match IPv6 rules.
 bool ViscaAllowMatches(const ViscaAllowRule& rule, const NetAddress& sender);
 
 // Whether a datagram from sender is answered: with no rule, every sender (the listener is then on
