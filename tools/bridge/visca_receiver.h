@@ -2,8 +2,8 @@
 // the zoom query), the answers once it ran, and each sender's retransmission state.
 //
 // For every datagram from an allowed sender: Receive it; send sendNow at once; when there is work,
-// queue it for the camera (when the queue is full, Finish with Busy at once), and when it has run,
-// Finish with its outcome and send what Finish returns, in order.
+// queue it for the camera (queue full: Finish with Busy at once; no camera: with Failed), and when it
+// has run, Finish with its outcome and send what Finish returns, in order.
 #pragma once
 
 #include <cstddef>
@@ -35,7 +35,7 @@ enum class ViscaWork {
 };
 
 struct ViscaDecision {
-    std::string_view what;  // for the log: "zoom-tele", "zoom position inquiry", "syntax error", ...
+    std::string_view what;  // for the log: "zoom-tele", "zoom position inquiry", "retransmission", ...
     std::vector<ViscaDatagram> sendNow;
     ViscaWork work = ViscaWork::None;
     ViscaKeyStep step;  // Keys
