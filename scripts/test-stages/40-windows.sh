@@ -20,10 +20,10 @@ source "$root/scripts/wine-stage.sh"
 find_wine || { echo "windows: wine64 not found"; record 0 1 0; exit 1; }
 
 # What the cross-build covers: the backends (the Windows adapters, the simulated cameras), the
-# extension-unit transport and packet protocol, the identity, and these GoogleTest executables.
-# Folders for Linux or Qt alone stay out.
-libraries=(velmora_backend velmora_windows velmora_xu velmora_identity)
-tests=(velmora_windows_tests velmora_win_decoder_tests velmora_packet_tests velmora_xu_tests)
+# extension-unit transport and packet protocol, the identity, serve's VISCA decoder, and these
+# GoogleTest executables. Folders for Linux or Qt alone stay out.
+libraries=(velmora_backend velmora_windows velmora_xu velmora_identity velmora_visca)
+tests=(velmora_windows_tests velmora_win_decoder_tests velmora_packet_tests velmora_xu_tests velmora_visca_tests)
 
 # Configure and build one architecture; any warning from our own sources fails the stage.
 cross_build() {
