@@ -24,6 +24,14 @@ function(velmora_windows_deploy)
     endif()
   endforeach()
 
+  # The compiler's import libraries of Windows's own DLLs (libkernel32.a and its neighbours).
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libkernel32.a
+    OUTPUT_VARIABLE kernel32 OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT IS_ABSOLUTE "${kernel32}")
+    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} has no libkernel32.a: cannot tell Windows's DLLs from missing ones")
+  endif()
+  get_filename_component(system_libs ${kernel32} DIRECTORY)
+
   # The platform and style plugins the window loads by name (the style's name changed in Qt 6.7).
   set(roots $<TARGET_FILE_NAME:velmora> $<TARGET_FILE_NAME:velmoractl>)
   if(NOT TARGET ${VELMORA_QT}::QWindowsIntegrationPlugin)
@@ -51,6 +59,7 @@ function(velmora_windows_deploy)
   install(CODE "
     set(VELMORA_DEPLOY_ROOTS \"${roots}\")
     set(VELMORA_DEPLOY_SEARCH \"${search}\")
+    set(VELMORA_SYSTEM_LIBS \"${system_libs}\")
     set(VELMORA_OBJDUMP \"${CMAKE_OBJDUMP}\")
     set(VELMORA_STRIP \"${CMAKE_STRIP}\")
     include(\"${PROJECT_SOURCE_DIR}/cmake/VelmoraDllClosure.cmake\")")

@@ -17,10 +17,11 @@ for group in "$@"; do
       # GoogleTest for the cross tree is built from libgtest-dev's source; 32-bit wine is left out.
       packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 libgtest-dev) ;;
     package-windows)
-      # Qt for Windows is built from Debian's source (dpkg-dev unpacks it); the installer is NSIS;
-      # icoutils reads the executables' resources, librsvg2-bin redraws the icon from its SVG.
+      # Qt for Windows is built from Debian's source (dpkg-dev unpacks it); the installer is NSIS,
+      # the MSI wixl's (msitools reads it back), the signer osslsigncode (openssl makes test
+      # certificates); icoutils reads the executables' resources, librsvg2-bin redraws the icon.
       packages+=(g++-mingw-w64-x86-64-posix build-essential dpkg-dev cmake ninja-build nsis zip unzip
-                 icoutils librsvg2-bin msitools osslsigncode) ;;
+                 icoutils librsvg2-bin msitools wixl osslsigncode openssl) ;;
     vm)
       packages+=(qemu-system-x86 busybox-static cpio udev xz-utils zstd) ;;
     package-deb)

@@ -17,6 +17,7 @@ fi
 elapsed "installing" "$start"
 
 source "$root/scripts/wine-stage.sh"
+source "$root/scripts/build-warnings.sh"
 find_wine || { echo "windows: wine64 not found"; record 0 1 0; exit 1; }
 
 # What the cross-build covers: the backends (the Windows adapters, the simulated cameras), the
@@ -38,7 +39,7 @@ cross_build() {
   if ! timeout 1800 cmake --build "$dir" --target "${libraries[@]}" "${tests[@]}" -- -j2 > "$dir.build.log" 2>&1; then
     grep -E 'error|warning' "$dir.build.log" | head -40; tail -20 "$dir.build.log"; return 1
   fi
-  if grep -E "^$root/[^:]+:[0-9]+:[0-9]+: warning" "$dir.build.log" | head -20 | grep .; then
+  if ! no_warnings "$root" "$dir.build.log"; then
     echo "windows: $arch build has warnings"; return 1
   fi
   elapsed "$arch cross-build" "$t0"

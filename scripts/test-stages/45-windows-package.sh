@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The Windows program as users get it: scripts/package.sh windows builds the folder, the zip and the
-# installer (Qt for Windows built once and cached); this stage checks the executables and
-# artefacts, then installs silently into a scratch wine prefix, runs the installed programs and
-# uninstalls silently. Each check is one test: records "windows-package passed failed skipped".
+# The Windows program as users get it: scripts/package.sh windows builds the folder, the zip, the
+# setup program and the MSI (Qt for Windows built once and cached), signed with a throwaway
+# certificate; this stage checks them, then installs, upgrades and uninstalls silently in a scratch
+# wine prefix. Each check is one test: records "windows-package passed failed skipped".
 set -uo pipefail
 root=${VELMORA_ROOT:?}
 build=${VELMORA_BUILD_ROOT:?}/windows-package
@@ -26,17 +26,30 @@ give_up() { echo "windows-package: $1"; failed=$((failed + 1)); finish; exit 1; 
 mkdir -p "$build"
 start=$(date +%s)
 timeout 1200 bash "$root/scripts/deps.sh" windows package-windows || give_up "could not install the packages"
+signing="$build/signing"
+rm -rf "$signing" && mkdir -p "$signing" && openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Velmora test" \
+  -addext extendedKeyUsage=codeSigning -keyout "$signing/key.pem" -out "$signing/cert.pem" 2> /dev/null || give_up "no certificate"
 # Qt's first build takes about half an hour of this on 2 cores; later runs reuse its cache.
 VELMORA_PACKAGE_BUILD="$build/build" VELMORA_DIST="$build/dist" \
+  VELMORA_SIGN_CERT="$signing/cert.pem" VELMORA_SIGN_KEY="$signing/key.pem" \
   timeout 4800 bash "$root/scripts/package.sh" windows > "$build/package.log" 2>&1 ||
   { tail -40 "$build/package.log"; give_up "scripts/package.sh windows failed"; }
 echo "windows-package: scripts/package.sh windows took $(( $(date +%s) - start )) s"
-zip=$(tail -2 "$build/package.log" | head -1)
-setup=$(tail -1 "$build/package.log")
+zip=$(tail -3 "$build/package.log" | head -1)
+setup=$(tail -2 "$build/package.log" | head -1)
+msi=$(tail -1 "$build/package.log")
 folder="$build/build/stage/Velmora"
 version=$(sed -n 's/^project(Velmora VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
-[ -f "$zip" ] && [ -f "$setup" ] && [ -d "$folder" ] || give_up "no artefacts in $build/dist"
-ls -l "$zip" "$setup"
+[ -f "$zip" ] && [ -f "$setup" ] && [ -f "$msi" ] && [ -d "$folder" ] || give_up "no artefacts in $build/dist"
+
+# A later version, from the same folder less its style plugin: files the earlier one alone has.
+later_version=${version%.*}.$((${version##*.} + 1)) later_folder="$build/later/Velmora" t0=$(date +%s)
+rm -rf "$build/later" && mkdir -p "$build/later" && cp -r "$folder" "$later_folder" && rm -r "$later_folder/styles" &&
+  VELMORA_PACKAGE_STAGE="$later_folder" VELMORA_PACKAGE_VERSION="$later_version" VELMORA_PACKAGE_BUILD="$build/build-later" \
+  VELMORA_DIST="$build/dist" timeout 900 bash "$root/scripts/package.sh" windows > "$build/package-later.log" 2>&1 ||
+  { tail -40 "$build/package-later.log"; give_up "packaging version $later_version failed"; }
+echo "windows-package: packaging version $later_version took $(( $(date +%s) - t0 )) s"
+ls -l "$zip" "$setup" "$msi" "$build/dist/velmora-$later_version"-*
 
 # --- the executables and the folder -----------------------------------------------------------
 subsystem() { x86_64-w64-mingw32-objdump -p "$1" | awk '$1 == "Subsystem" {print $2 + 0}'; }
@@ -98,7 +111,36 @@ zip_contents() {
 }
 check "the zip holds the folder exactly" zip_contents
 
-# --- the installer under wine ------------------------------------------------------------------
+# A program importing a DLL that neither the search folders hold nor Windows has: the install fails
+# naming that DLL alone; a failed strip fails it too.
+dll_closure() {
+  local dir="$build/closure" ok=0
+  rm -rf "$dir" && mkdir -p "$dir/folder" && printf 'LIBRARY velmora-nowhere.dll\nEXPORTS\nnowhere\n' > "$dir/nowhere.def" &&
+    printf 'int nowhere(void);\nint main(void) { return nowhere(); }\n' > "$dir/app.c" &&
+    x86_64-w64-mingw32-dlltool -d "$dir/nowhere.def" -l "$dir/libnowhere.a" &&
+    x86_64-w64-mingw32-gcc -o "$dir/folder/app.exe" "$dir/app.c" -L"$dir" -lnowhere || return 1
+  closure() { # closure STRIP MESSAGE: the install fails saying MESSAGE (CMake's wrapped lines joined)
+    ! cmake -DCMAKE_INSTALL_PREFIX="$dir/folder" -DVELMORA_DEPLOY_ROOTS=app.exe -DVELMORA_DEPLOY_SEARCH="$dir" \
+      -DVELMORA_SYSTEM_LIBS="$(dirname "$(x86_64-w64-mingw32-gcc -print-file-name=libkernel32.a)")" \
+      -DVELMORA_OBJDUMP=x86_64-w64-mingw32-objdump -DVELMORA_STRIP="$1" -DCMAKE_INSTALL_DO_STRIP=1 \
+      -P "$root/cmake/VelmoraDllClosure.cmake" > "$dir/log" 2>&1 && tr -s ' \n' ' ' < "$dir/log" | grep -o "$2" ||
+      { cat "$dir/log"; return 1; }
+  }
+  closure x86_64-w64-mingw32-strip 'nor a Windows DLL: velmora-nowhere.dll (imported by app.exe) $' || ok=1
+  closure false 'stripping [^ ]*app.exe failed' || ok=1
+  return $ok
+}
+check "the DLL closure fails on a DLL it cannot place and on a failed strip" dll_closure
+
+# The build-warnings gate counts: 5000 warnings fail it (cut short by head, a pipeline once passed).
+warnings_gate() {
+  source "$root/scripts/build-warnings.sh"
+  for i in $(seq 5000); do echo "$root/app/main.cpp:$i:1: warning: unused variable 'x'"; done > "$build/warnings.log"
+  ! no_warnings "$root" "$build/warnings.log" | tail -1
+}
+check "the build-warnings gate fails on many warnings" warnings_gate
+
+# --- the installers under wine -----------------------------------------------------------------
 source "$root/scripts/wine-stage.sh"
 find_wine || give_up "wine64 not found"
 
@@ -124,7 +166,9 @@ drive_c="$WINEPREFIX/drive_c"
 installed="$drive_c/Program Files/Velmora"
 shortcut="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Velmora.lnk"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora'
-cp "$setup" "$drive_c/setup.exe"
+cp "$setup" "$drive_c/setup.exe" && cp "$msi" "$drive_c/package.msi" &&
+  cp "$build/dist/velmora-$later_version-setup-x86_64.exe" "$drive_c/setup-later.exe" &&
+  cp "$build/dist/velmora-$later_version-x86_64.msi" "$drive_c/package-later.msi" || give_up "no artefacts to install"
 
 install_silently() {
   local entry ok=0
@@ -145,6 +189,20 @@ install_silently() {
 }
 check "setup.exe /S installs the folder, the shortcut and the uninstall entry" install_silently
 
+# Every artefact and our executables in them verify against the throwaway certificate; Qt's DLLs
+# are not signed.
+signatures() {
+  local file ok=0
+  mkdir -p "$build/msi-files" && (cd "$build/msi-files" && msiextract "$msi" > /dev/null) || return 1
+  for file in "$setup" "$msi" "$build"/unzipped/Velmora/*.exe "$build"/msi-files/Velmora/*.exe "$installed"/*.exe; do
+    osslsigncode verify -CAfile "$signing/cert.pem" -in "$file" > /dev/null 2>&1 && echo "verifies: ${file#"$build"/}" ||
+      { echo "does not verify: $file"; ok=1; }
+  done
+  osslsigncode verify -CAfile "$signing/cert.pem" -in "$folder/Qt5Core.dll" > /dev/null 2>&1 && { echo "Qt5Core.dll is signed"; ok=1; }
+  return $ok
+}
+check "the artefacts and our executables in them verify; Qt's DLLs are unsigned" signatures
+
 # The installed velmoractl on the simulated backend sends the MENU packet.
 menu_packet() {
   local out
@@ -154,43 +212,77 @@ menu_packet() {
 }
 check "the installed velmoractl.exe sends the MENU packet" menu_packet
 
-# The installed window program starts on the simulated backend (its start-up reads reach the
-# simulated camera's trace), shows its window, and exits 0 when the window is asked to close.
-window_starts() {
-  local trace="$build/velmora.trace" pid code=1
-  : > "$trace"
-  (cd "$drive_c" && VELMORA_BACKEND=sim VELMORA_SIM_TRACE="Z:${trace//\//\\}" \
+# The installed window program on the simulated backend, in the background: its start-up reads
+# reach the simulated camera's trace. close_window closes it, and fails unless it exits 0.
+window_trace="$build/velmora.trace"
+start_window() {
+  : > "$window_trace"
+  (cd "$drive_c" && VELMORA_BACKEND=sim VELMORA_SIM_TRACE="Z:${window_trace//\//\\}" \
     exec timeout 120 "$wine64" 'C:\Program Files\Velmora\velmora.exe' < /dev/null > "$build/velmora.log" 2>&1) &
-  pid=$!
+  window_pid=$!
+}
+close_window() {
+  local code=1
   # taskkill without /f asks the process's top-level windows to close; until the window is there
   # that does nothing, so ask again while the process runs.
   sleep 2
   for _ in $(seq 60); do
-    kill -0 "$pid" 2>/dev/null || break
+    kill -0 "$window_pid" 2>/dev/null || break
     timeout 30 "$wine64" taskkill /im velmora.exe < /dev/null >> "$build/taskkill.log" 2>&1
     sleep 1
   done
-  wait "$pid" && code=0
-  echo "velmora.exe exited with $code; $(wc -l < "$trace") requests on the simulated camera's trace"
-  [ "$code" -eq 0 ] && [ -s "$trace" ]
+  wait "$window_pid" && code=0
+  echo "velmora.exe exited with $code; $(wc -l < "$window_trace") requests on the simulated camera's trace"
+  [ "$code" -eq 0 ]
+}
+window_starts() {
+  start_window
+  close_window && [ -s "$window_trace" ]
 }
 check "the installed velmora.exe starts and closes cleanly" window_starts
 
-# The uninstaller copies itself to a temporary folder and returns at once: wait for wine's processes.
-uninstall_silently() {
+# While velmora.exe runs, the later setup under /S changes nothing and exits with 3; after, it
+# replaces the earlier version, whose uninstaller leaves none of the files only it had.
+upgrade() {
+  local code=0
+  start_window
+  for _ in $(seq 120); do [ -s "$window_trace" ] && break; sleep 0.5; done
+  timeout 300 "$wine64" 'C:\setup-later.exe' /S < /dev/null > "$build/setup-later.log" 2>&1 || code=$?
+  echo "setup-later.exe /S exited with $code while velmora.exe ran"
+  close_window && timeout 60 "$wineserver" -w && diff -r -x uninstall.exe "$folder" "$installed" && [ "$code" -eq 3 ] &&
+    timeout 300 "$wine64" 'C:\setup-later.exe' /S < /dev/null > "$build/setup-later.log" 2>&1 && timeout 60 "$wineserver" -w &&
+    diff -r -x uninstall.exe "$later_folder" "$installed" &&
+    timeout 60 "$wine64" reg query "$key" /v DisplayVersion < /dev/null | grep -o "REG_SZ *$later_version"
+}
+check "setup.exe of $later_version /S: exit code 3 while velmora.exe runs; then it replaces $version, leaving none of its files" upgrade
+
+# Nothing of ours is left anywhere in the prefix: files, or registry keys and values (the .reg files).
+nothing_left() {
   local ok=0
-  timeout 120 "$wine64" 'C:\Program Files\Velmora\uninstall.exe' /S < /dev/null > "$build/uninstall.log" 2>&1 || { echo "uninstall.exe /S failed"; return 1; }
+  # A setup program's uninstaller copies itself to a temporary folder and returns at once: wait for
+  # wine's processes, which also writes the registry out.
   timeout 120 "$wineserver" -w
-  [ ! -e "$installed" ] || { echo "left behind: $(find "$installed" | tr '\n' ' ')"; ok=1; }
-  [ ! -e "$shortcut" ] || { echo "left behind: the Start-menu shortcut"; ok=1; }
-  if timeout 60 "$wine64" reg query "$key" < /dev/null > /dev/null 2>&1; then echo "left behind: $key"; ok=1; fi
-  timeout 60 "$wineserver" -w
-  # Nothing of ours anywhere in the prefix: files, or registry keys and values (the .reg files).
   find "$drive_c" -iname '*velmora*' | grep . && ok=1
   grep -il 'velmora' "$WINEPREFIX"/*.reg && ok=1
   return $ok
 }
-check "uninstall.exe /S removes every file and registry key of ours" uninstall_silently
+# uninstall_silently UNINSTALLER: UNINSTALLER /S leaves nothing of ours.
+uninstall_silently() {
+  timeout 120 "$wine64" "$1" /S < /dev/null > "$build/uninstall.log" 2>&1 || { echo "$1 /S failed"; return 1; }
+  nothing_left
+}
+check "uninstall.exe /S removes every file and registry key of ours" uninstall_silently 'C:\Program Files\Velmora\uninstall.exe'
+
+# The MSI installs the folder; the later one replaces it, leaving none of its files; the earlier one
+# then refuses to go back; removing the later one leaves nothing.
+run_msiexec() { timeout 300 "$wine64" msiexec "$@" < /dev/null > "$build/msiexec.log" 2>&1 && timeout 60 "$wineserver" -w; }
+msi_upgrade() {
+  run_msiexec /i 'C:\package.msi' /qn && diff -r "$folder" "$installed" &&
+    run_msiexec /i 'C:\package-later.msi' /qn && diff -r "$later_folder" "$installed" &&
+    ! run_msiexec /i 'C:\package.msi' /qn && diff -r "$later_folder" "$installed" &&
+    run_msiexec /x 'C:\package-later.msi' /qn && nothing_left
+}
+check "msiexec /qn: $version installs, $later_version replaces it, $version refuses to go back, /x leaves nothing" msi_upgrade
 
 finish
 [ "$failed" -eq 0 ]

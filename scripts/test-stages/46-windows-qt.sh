@@ -29,6 +29,7 @@ fi
 elapsed "Qt 5 for Windows ($qt)" "$t0"
 
 source "$root/scripts/wine-stage.sh"
+source "$root/scripts/build-warnings.sh"
 find_wine || { echo "$stage: wine64 not found"; record 0 1 0; exit 1; }
 
 # The Qt GUI tests of the window, its keys, device list and device change (the Linux-only cases stay
@@ -47,7 +48,7 @@ fi
 if ! timeout 2400 nice cmake --build "$dir" --target "${targets[@]}" -- -j2 > "$dir.build.log" 2>&1; then
   grep -E 'error|warning' "$dir.build.log" | head -40; tail -20 "$dir.build.log"; record 0 1 0; exit 1
 fi
-if grep -E "^$root/[^:]+:[0-9]+:[0-9]+: warning" "$dir.build.log" | head -20 | grep .; then
+if ! no_warnings "$root" "$dir.build.log"; then
   echo "$stage: the build has warnings"; record 0 1 0; exit 1
 fi
 elapsed "cross-build against Qt" "$t0"
