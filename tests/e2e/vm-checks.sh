@@ -368,8 +368,9 @@ check_control_length_64() {
 log_with_unplugs() { tail -n +$((mark + 1)) "$camera_log" | grep -E '^(XU|CT|VC|VS|UNPLUG)'; }
 unplugged_by_fault() { grep -q '^UNPLUG (fault)' "$camera_log"; }
 # What the kernel says when a device goes in the middle of a request: the driver's next request
-# fails with ESHUTDOWN, and vhci sees the socket reset under a request the camera never read.
-pulled='Failed to query \(.*\) UVC control 10 on unit 3: -108 |vhci_hcd: connection reset by peer'
+# fails with ESHUTDOWN, and vhci sees the camera's socket close under a request: reset while it
+# reads, EPIPE (-32) while it writes one (48 header bytes, then an OUT transfer's data).
+pulled='Failed to query \(.*\) UVC control 10 on unit 3: -108 |vhci_hcd: connection reset by peer|vhci_hcd: sendmsg failed!, ret=-32 for [0-9]+$'
 
 # A write to a 4-byte control goes in 3 pieces; the camera goes after the first.
 check_pulled_mid_write() {
