@@ -550,6 +550,8 @@ packaged_velmoractl() {
   ctl_err=$(< /run/ctl.err)
 }
 
+node_owner_is() { [ "$(stat -c '%G %a' "$video")" = "$1" ]; }
+
 # Not in the video group: refused, with the fix named; after that fix (the group, then a new
 # login) the MENU packet reaches the camera. Needs udevd, whose rules give the node to video.
 check_package_permission() {
@@ -561,7 +563,9 @@ check_package_permission() {
   udevadm control --ping 2> /dev/null || { fail $name "systemd-udevd is not running"; return; }
   stop_camera
   start_camera package || { fail $name "no camera"; return; }
-  udevadm settle --timeout=30
+  # udevd applies its rules a moment after the node appears; settle can return before it has
+  # even read the event.
+  wait_for 30 node_owner_is "video 660"
   local owner
   owner=$(stat -c '%G %a' "$video")
   [ "$owner" = "video 660" ] || { fail $name "$video is '$owner', expected group video, mode 660"; return; }
