@@ -23,7 +23,8 @@ for group in "$@"; do
       packages+=(g++-mingw-w64-x86-64-posix build-essential dpkg-dev cmake ninja-build nsis zip unzip
                  icoutils librsvg2-bin msitools wixl osslsigncode openssl) ;;
     vm)
-      packages+=(qemu-system-x86 busybox-static cpio udev xz-utils zstd) ;;
+      # libv4l-0: wine's capture filter reads the emulated camera through libv4l2.
+      packages+=(qemu-system-x86 busybox-static cpio udev xz-utils zstd libv4l-0) ;;
     package-deb)
       # The Debian package: built with CPack (dpkg-shlibdeps computes Depends), checked by Debian's
       # own tools, installed into a debootstrapped chroot.

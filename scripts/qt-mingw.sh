@@ -6,6 +6,7 @@
 #   scripts/qt-mingw.sh            build if needed, print the prefix
 #   scripts/qt-mingw.sh --fetch    only make sure the source is downloaded (apt, no build)
 #   scripts/qt-mingw.sh --key      print the cache key only
+#   scripts/qt-mingw.sh --cached   print the prefix when it is built already, else fail (no wait, no build)
 #
 # Runs at the same time wait for each other: the second finds the first one's result.
 #
@@ -48,9 +49,10 @@ source_version() {
   apt-cache showsrc qtbase-opensource-src 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -1
 }
 
-ensure_source_entry
+[ "${1:-}" = "--cached" ] || ensure_source_entry
 version=$(source_version)
 if [ -z "$version" ]; then
+  [ "${1:-}" != "--cached" ] || exit 1
   step 600 "apt-get update" $sudo apt-get update -q > /dev/null
   version=$(source_version)
 fi
@@ -62,6 +64,11 @@ if [ "${1:-}" = "--key" ]; then echo "$key"; exit 0; fi
 
 prefix="$cache/qt5-mingw-x86_64-$key"
 work="$cache/qt5-mingw-work-$key"
+if [ "${1:-}" = "--cached" ]; then
+  [ -f "$prefix/.complete" ] || exit 1
+  echo "$prefix"
+  exit 0
+fi
 mkdir -p "$cache"
 exec {lock}> "$cache/qt5-mingw-$key.lock"
 flock "$lock"

@@ -40,13 +40,14 @@ run_stage() {
   echo "=== stage $name took $(( $(date +%s) - start )) s"
 }
 
-# While Qt for Windows is still building, the stages that need it wait until the others have run.
+# While Qt for Windows is still building, the stages that need it wait until the others have run
+# (e2e runs the Windows programs in its VM; alone, without Qt, it skips them).
 deferred=()
 for stage in "$root"/scripts/test-stages/*.sh; do
   name=$(basename "$stage" .sh)
   selected "${name#*-}" || continue
   case "${name#*-}" in
-    windows-package | windows-qt)
+    windows-package | windows-qt | e2e)
       if [ -n "$qt_builder" ] && kill -0 "$qt_builder" 2> /dev/null; then deferred+=("$stage"); continue; fi ;;
   esac
   run_stage "$stage"

@@ -1,4 +1,5 @@
-# Sourced by the Windows test stages: finding wine64, and counting GoogleTest cases run under it.
+# Sourced by the Windows test stages: finding wine64, the cross-build against Qt for Windows and
+# the paths its programs need under wine, and counting GoogleTest cases run under wine.
 
 # Sets wine64 and wineserver; fails when either is missing.
 find_wine() {
@@ -45,4 +46,26 @@ prepare_wine_prefix() {
   mkdir -p "$WINEPREFIX"
   timeout 60 "$wineserver" -p < /dev/null > /dev/null 2>&1
   timeout 300 "$wine64" cmd /c exit < /dev/null > "$1" 2>&1 || { tail -20 "$1"; return 1; }
+}
+
+# winpath PATH: a host path as a Windows program under wine sees it (drive Z:).
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
+# export_qt_wine_paths QT: Qt's and mingw's DLLs found through WINEPATH, Qt's plugins through
+# QT_PLUGIN_PATH, for programs built against Qt 5 for Windows at QT.
+export_qt_wine_paths() {
+  local gcc_runtime pthread_runtime
+  gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
+  pthread_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)")
+  export WINEPATH="$(winpath "$1/bin");$(winpath "$gcc_runtime");$(winpath "$pthread_runtime")"
+  export QT_PLUGIN_PATH=$(winpath "$1/plugins")
+}
+
+# configure_qt_cross DIR QT LOG: the x86_64 cross-build tree against Qt 5 for Windows at QT, run
+# through wine64 (find_wine first). Stages windows-qt and e2e build their targets in one tree.
+configure_qt_cross() {
+  timeout 600 cmake -S "${VELMORA_ROOT:?}" -B "$1" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$VELMORA_ROOT/cmake/toolchains/mingw-x86_64-qt.cmake" -DVELMORA_QT_PREFIX="$2" \
+    -DVELMORA_WITH_QT=ON -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=OFF -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" \
+    > "$3" 2>&1
 }

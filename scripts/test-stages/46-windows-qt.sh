@@ -11,7 +11,6 @@ dir=$build/mingw-x86_64-qt
 
 record() { echo "$stage $1 $2 $3" >> "${VELMORA_RESULTS:?}"; }
 elapsed() { echo "$stage: $1 took $(( $(date +%s) - $2 )) s"; }
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 
 start=$(date +%s)
 if ! timeout 900 bash "$root/scripts/deps.sh" windows demo; then
@@ -39,10 +38,7 @@ tests=(velmora_window_tests velmora_key_tests velmora_device_tests velmora_start
 targets=("${tests[@]}" velmora velmora-send-device-change)
 
 t0=$(date +%s)
-if ! timeout 600 cmake -S "$root" -B "$dir" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-x86_64-qt.cmake" -DVELMORA_QT_PREFIX="$qt" \
-    -DVELMORA_WITH_QT=ON -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=OFF -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" \
-    > "$dir.configure.log" 2>&1; then
+if ! configure_qt_cross "$dir" "$qt" "$dir.configure.log"; then
   tail -40 "$dir.configure.log"; record 0 1 0; exit 1
 fi
 if ! timeout 2400 nice cmake --build "$dir" --target "${targets[@]}" -- -j2 > "$dir.build.log" 2>&1; then
@@ -56,10 +52,7 @@ elapsed "cross-build against Qt" "$t0"
 # wine: a prefix of this stage's own (the window checks change its debug settings), no .NET or
 # Gecko installers; Qt's and mingw's DLLs found through WINEPATH, the plugins through QT_PLUGIN_PATH.
 export WINEPREFIX="$build/wineprefix-qt" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
-pthread_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)")
-export WINEPATH="$(winpath "$qt/bin");$(winpath "$gcc_runtime");$(winpath "$pthread_runtime")"
-export QT_PLUGIN_PATH=$(winpath "$qt/plugins")
+export_qt_wine_paths "$qt"
 trap stop_wine EXIT
 t0=$(date +%s)
 prepare_wine_prefix "$WINEPREFIX.log" || { record 0 1 0; exit 1; }

@@ -7,6 +7,9 @@
 # Environment:
 #   VELMORA_E2E_BUILD    build tree with tests/e2e/velmora-usbcam and tools/velmoractl (required)
 #   VELMORA_E2E_DEB      the Debian package whose velmoractl the permission check runs (optional)
+#   VELMORA_E2E_WINDOWS  the x86_64 cross-build against Qt 5 for Windows whose velmoractl.exe and
+#                        probes run under wine64 in the VM, with VELMORA_E2E_QT its Qt (optional;
+#                        without it those checks are skipped, saying why)
 #   VELMORA_E2E_KERNEL   6.1 (default) or 6.12
 #   VELMORA_E2E_CACHE    downloads and images (default $VELMORA_BUILD_ROOT/vm-cache)
 #   VELMORA_E2E_TIMEOUT  seconds for the whole VM run (default 900)
@@ -110,6 +113,34 @@ if [ -n "${VELMORA_E2E_DEB:-}" ]; then
   unpacked="$work/package"
   dpkg-deb -x "$VELMORA_E2E_DEB" "$unpacked" || { echo "e2e: cannot unpack $VELMORA_E2E_DEB" >&2; exit 1; }
 fi
+# wine: a prefix made here once (a new one is about 700 MB, more than the VM's overlay holds; inside
+# only the registry changes are written), with the null display driver (windows without a display),
+# the DLL paths, and what the checks run. wine checks that the prefix is its user's: root's in the VM.
+wine_env="$init/velmora/wine.env"
+source "$root/scripts/wine-stage.sh"
+if [ -z "${VELMORA_E2E_WINDOWS:-}" ]; then
+  echo "wine_skip='no Windows build (set VELMORA_E2E_WINDOWS and VELMORA_E2E_QT)'" > "$wine_env"
+elif ! find_wine; then
+  echo "wine_skip='wine64 is not installed'" > "$wine_env"
+elif [ "$(id -u)" -ne 0 ]; then
+  echo "wine_skip='wine runs as root in the VM: the prefix must be made by root'" > "$wine_env"
+else
+  prefix="$cache/wineprefix"
+  if [ "$(cat "$prefix/.made-by" 2> /dev/null)" != "$("$wine64" --version)" ]; then
+    say "making the wine prefix $prefix"
+    rm -rf "$prefix"
+    (export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+      timeout 600 "$wine64" wineboot -i &&
+        timeout 120 "$wine64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f &&
+        timeout 120 "$wineserver" -w) > "$cache/wineprefix.log" 2>&1 &&
+      "$wine64" --version > "$prefix/.made-by" || { echo "e2e: cannot make $prefix" >&2; exit 1; }
+  fi
+  export_qt_wine_paths "${VELMORA_E2E_QT:?set VELMORA_E2E_QT with VELMORA_E2E_WINDOWS}"
+  cat > "$wine_env" <<EOF
+windows_build='$(cd "$VELMORA_E2E_WINDOWS" && pwd)'
+export WINEPREFIX='$prefix' WINEPATH='$WINEPATH' QT_PLUGIN_PATH='$QT_PLUGIN_PATH' WINEDLLOVERRIDES='mscoree,mshtml='
+EOF
+fi
 cat > "$init/velmora/env" <<EOF
 VELMORA_ROOT='$root'
 VELMORA_E2E_BUILD='$build'
@@ -123,7 +154,8 @@ EOF
 # --- the boot -----------------------------------------------------------------------------------
 case "$accel" in
   # kvm is opt-in: nested under another hypervisor it can abort at the first vCPU register write.
-  auto|tcg) accel=tcg; accel_args=(-accel tcg -cpu max) ;;
+  # Without SMAP: with it, the guest kernel oopses in wine's return from a system call.
+  auto|tcg) accel=tcg; accel_args=(-accel tcg -cpu max,smap=off) ;;
   kvm) accel_args=(-accel kvm -cpu host) ;;
   *) echo "e2e: VELMORA_E2E_ACCEL must be auto, kvm or tcg" >&2; exit 2 ;;
 esac

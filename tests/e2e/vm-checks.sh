@@ -368,8 +368,9 @@ check_control_length_64() {
 log_with_unplugs() { tail -n +$((mark + 1)) "$camera_log" | grep -E '^(XU|CT|VC|VS|UNPLUG)'; }
 unplugged_by_fault() { grep -q '^UNPLUG (fault)' "$camera_log"; }
 # What the kernel says when a device goes in the middle of a request: the driver's next request
-# fails with ESHUTDOWN, and vhci sees the socket reset under a request the camera never read.
-pulled='Failed to query \(.*\) UVC control 10 on unit 3: -108 |vhci_hcd: connection reset by peer'
+# fails with ESHUTDOWN, and vhci sees the camera's socket close under a request: reset while it
+# reads, EPIPE (-32) while it writes one (48 header bytes, then an OUT transfer's data).
+pulled='Failed to query \(.*\) UVC control 10 on unit 3: -108 |vhci_hcd: connection reset by peer|vhci_hcd: sendmsg failed!, ret=-32 for [0-9]+$'
 
 # A write to a 4-byte control goes in 3 pieces; the camera goes after the first.
 check_pulled_mid_write() {
@@ -549,6 +550,8 @@ packaged_velmoractl() {
   ctl_err=$(< /run/ctl.err)
 }
 
+node_owner_is() { [ "$(stat -c '%G %a' "$video")" = "$1" ]; }
+
 # Not in the video group: refused, with the fix named; after that fix (the group, then a new
 # login) the MENU packet reaches the camera. Needs udevd, whose rules give the node to video.
 check_package_permission() {
@@ -560,7 +563,9 @@ check_package_permission() {
   udevadm control --ping 2> /dev/null || { fail $name "systemd-udevd is not running"; return; }
   stop_camera
   start_camera package || { fail $name "no camera"; return; }
-  udevadm settle --timeout=30
+  # udevd applies its rules a moment after the node appears; settle can return before it has
+  # even read the event.
+  wait_for 30 node_owner_is "video 660"
   local owner
   owner=$(stat -c '%G %a' "$video")
   [ "$owner" = "video 660" ] || { fail $name "$video is '$owner', expected group video, mode 660"; return; }
@@ -582,6 +587,124 @@ check_package_permission() {
   [[ $logged == *"XU3.10 GET_LEN 0c00 ok|XU3.10 SET_CUR $menu ok|" ]] ||
     { fail $name "in the group the camera saw '$logged', expected the size query and $menu"; return; }
   finish_check $name
+}
+
+# --- the Windows programs under wine64, on wine's DirectShow over the same camera ---------------
+
+# wine.env (from run-e2e.sh): windows_build and the wine environment (a prefix made on the host),
+# or wine_skip saying why these checks cannot run.
+source "$bin/wine.env"
+source "$VELMORA_ROOT/scripts/wine-stage.sh"
+wine_out=
+
+# Runs a program of the Windows build under wine64; its output and wine's trace of the device
+# enumerator and the capture filter (object references, property reads), without carriage
+# returns, go to $out/$1.txt.
+wine_run() {
+  local name=$1; shift
+  wine_out=$out/$name.txt
+  # A file, not a pipe: a helper wine starts may hold its output open past the program's end.
+  (cd /tmp && WINEDEBUG=-all,trace+devenum,trace+quartz timeout 120 "$wine64" "$@" > "$wine_out.raw" 2>&1)
+  wine_code=$?
+  tr -d '\r' < "$wine_out.raw" > "$wine_out" && rm "$wine_out.raw"
+}
+
+# Adds to $bad each of wine's objects (monikers, their enumerator, filters) of the last run whose
+# last reference count, by its address, is not 0.
+check_references() {
+  local kept
+  kept=$(sed -n 's/.*:\(devenum\|quartz\):\([A-Za-z_]*\)\(AddRef\|Release\) \([0-9A-F]*\) [a-z]* refcount to \([0-9]*\)\./\4 \2 \5/p' \
+    "$wine_out" | awk '{last[$1] = $2 $3} END {for (o in last) if (last[o] !~ /_0$/) print o, last[o]}')
+  [ -z "$kept" ] || bad+="$1: references kept: $(tr '\n' ' ' <<< "$kept"); "
+}
+
+# Adds to $bad what the last run shows wrong of the camera wine offered: not registered under
+# its node's name, its "DevicePath" never asked for, bound to a filter, or a reference kept.
+check_camera_skipped() {
+  grep -qF "name L\"FriendlyName\", var " "$wine_out" && grep -qF "{VT_BSTR: L\"$windows_label\"}" "$wine_out" ||
+    bad+="$1: wine did not offer '$windows_label'; "
+  grep -q 'property_bag_Read moniker .*, name L"DevicePath"' "$wine_out" || bad+="$1: no DevicePath read; "
+  ! grep -q 'moniker_BindToObject' "$wine_out" || bad+="$1: a device without DevicePath was bound; "
+  check_references "$1"
+}
+
+# wine 8.0's DirectShow gives its capture devices no "DevicePath" (later wine writes
+# "dummy_videoN"), and a device whose DevicePath cannot be read is no device of the window's:
+# velmoractl.exe finds none, and a key and the zoom query end as no-device.
+check_windows_velmoractl() {
+  local name=windows-velmoractl bad= run
+  wine_run windows-list "$windows_build/tools/velmoractl.exe" list
+  note "$name: list: exit $wine_code: $(grep -v -e ':\(devenum\|quartz\):' -e '^[[:space:]]' "$wine_out" | tr '\n' '|')"
+  [ $wine_code -eq 0 ] && grep -qx 'no capture device' "$wine_out" || bad+="list: exit $wine_code, not 'no capture device'; "
+  check_camera_skipped list
+  for run in "key menu" zoom; do
+    wine_run "windows-${run%% *}" "$windows_build/tools/velmoractl.exe" --json $run
+    note "$name: $run: exit $wine_code: $(grep -E '"cause"|velmoractl:' "$wine_out" | tr -s ' \n' ' ')"
+    [ $wine_code -eq 3 ] && grep -q '"cause": "no-device"' "$wine_out" || bad+="$run: exit $wine_code, not 3 (no-device); "
+    check_camera_skipped "$run"
+  done
+  [ -z "$bad" ] || { fail $name "$bad"; return; }
+  finish_check $name
+}
+
+# The window (the probe) agrees: an empty list, device notifications registered, a MENU click
+# runs both slots, and the window ends cleanly. Qt's windows platform on wine's null display
+# driver, not offscreen: the window leaves COM to the windows platform, and without COM the
+# enumeration never starts.
+check_windows_window() {
+  local name=windows-window debug=$out/windows-window.debug.txt bad=
+  : > "$debug"
+  VELMORA_BACKEND=native VELMORA_TRACE_SLOTS=1 VELMORA_DEBUG_LOG="$(winpath "$debug")" \
+    wine_run "$name" "$windows_build/tests/e2e/velmora-window-probe.exe" 5 MENUButton
+  note "$name: exit $wine_code: $(grep -E '^(LIST|ITEM|CLICKED)' "$wine_out" | tr '\n' '|') debug: $(grep -v QPixmap "$debug" | tr '\n' '|')"
+  [ $wine_code -eq 0 ] || bad+="exit $wine_code; "
+  [ "$(probe_list "$wine_out")" = 0 ] || bad+="listed '$(probe_list "$wine_out")'; "
+  grep -qx 'CLICKED MENUButton' "$wine_out" || bad+="no click; "
+  grep -q 'slot on_MENUButton_pressed' "$debug" && grep -q 'slot on_MENUButton_released' "$debug" ||
+    bad+="the debug log lacks a MENU slot; "
+  ! grep -q '注册失败' "$debug" || bad+="device notifications not registered; "
+  check_camera_skipped window
+  [ -z "$bad" ] || { fail $name "$bad"; return; }
+  finish_check $name
+}
+
+# The adapters under the programs, on the camera they pass over: its filter binds, the zoom and a
+# status read are refused by it (E_NOINTERFACE: wine's filter has neither IAMCameraControl nor
+# IKsControl), and every reference to it is given back.
+check_windows_filter() {
+  local name=windows-filter bad= filter
+  wine_run "$name" "$windows_build/tests/e2e/velmora-dshow-probe.exe"
+  filter=$(sed -n 's/.*Created VFW capture filter \([0-9A-F]*\)\./\1/p' "$wine_out")
+  note "$name: exit $wine_code: $(grep '^DEVICE' "$wine_out"); filter ${filter:-none}:" \
+    "$(grep -c "filter_inner_AddRef $filter " "$wine_out") AddRef, $(grep -c "filter_inner_Release $filter " "$wine_out")" \
+    "Release, the last $(grep -E "filter_inner_(AddRef|Release) $filter " "$wine_out" | tail -1 | sed 's/.* refcount/refcount/')"
+  [ $wine_code -eq 0 ] && [ "$(grep '^DEVICE' "$wine_out")" = "DEVICE 0 bind S_OK zoom E_NOINTERFACE read E_NOINTERFACE" ] ||
+    bad+="exit $wine_code: '$(grep '^DEVICE' "$wine_out" | tr '\n' '|')'; "
+  [ -n "$filter" ] || bad+="wine made no capture filter; "
+  check_references filter
+  [ -z "$bad" ] || { fail $name "$bad"; return; }
+  finish_check $name
+}
+
+check_windows_programs() {
+  if [ -n "${wine_skip:-}" ]; then
+    skip windows-velmoractl "$wine_skip"; skip windows-window "$wine_skip"; skip windows-filter "$wine_skip"
+    return
+  fi
+  find_wine || { fail windows-velmoractl "wine64 not found in the VM"; return; }
+  stop_camera
+  start_camera windows || { fail windows-velmoractl "no camera"; return; }
+  # wine names a capture device by its node's name.
+  read -r windows_label < "/sys/class/video4linux/${video##*/}/name"
+  local started=$SECONDS
+  # wine's own start-up (its services) once, before the programs.
+  prepare_wine_prefix "$out/wine-start.txt" || { fail windows-velmoractl "wine does not start"; return; }
+  note "wine started in $((SECONDS - started)) s"
+  check_windows_velmoractl
+  check_windows_window
+  check_windows_filter
+  stop_wine
+  note "the Windows programs took $((SECONDS - started)) s with wine's start"
 }
 
 # --- run --------------------------------------------------------------------------------------
@@ -614,6 +737,7 @@ else
   fail window-systemd-udevd "systemd-udevd cannot be started"
 fi
 check_package_permission
+check_windows_programs
 stop_camera
 finish_check kernel-log-at-end > /dev/null || true
 echo END >> "$results"

@@ -1,13 +1,18 @@
 // velmora-window-probe: the real Velmora window (run it under QT_QPA_PLATFORM=offscreen) on the
 // native backend, printing DeviceList whenever it changes: "LIST <count>" then "ITEM <label>"
-// lines, then "END". The window's debug lines go to standard error. Ends after SECONDS seconds
-// (default 120).
+// lines, then "END". The window's debug lines go to standard error, and to VELMORA_DEBUG_LOG as
+// velmora's own. Ends after SECONDS seconds (default 120).
+//   velmora-window-probe [SECONDS [BUTTON]]
+// BUTTON, a key button's object name (MENUButton), is clicked once (pressed, then released) after
+// the first list; "CLICKED <BUTTON>" follows (with no device, once the window's warning is gone).
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/debug_log.h"
 #include "app/velmora.h"
 
 namespace {
@@ -31,14 +36,27 @@ void Print(const QStringList& items)
 
 int main(int argc, char* argv[])
 {
+    const velmora::DebugLog debugLog(qEnvironmentVariable(velmora::DebugLogVariable));
     QApplication application(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 120;
+    const QString button = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
 
     Velmora window;
     window.show();
     QComboBox& list = *window.Form().DeviceList;
     QStringList shown = Items(list);
     Print(shown);
+
+    // Quitting also ends the modal warning a key brings up without a device.
+    QTimer::singleShot(seconds * 1000, &application, &QApplication::quit);
+    if (!button.isEmpty()) {
+        QTimer::singleShot(0, &window, [&] {
+            auto* key = window.findChild<QAbstractButton*>(button);
+            if (key) key->click();
+            std::printf("%s %s\n", key ? "CLICKED" : "NO BUTTON", button.toUtf8().constData());
+            std::fflush(stdout);
+        });
+    }
 
     // The list is rebuilt inside the device-change handling; a poll sees every settled state.
     QTimer poll;
@@ -50,6 +68,5 @@ int main(int argc, char* argv[])
     });
     poll.start(50);
 
-    QTimer::singleShot(seconds * 1000, &application, &QApplication::quit);
     return application.exec();
 }

@@ -28,7 +28,6 @@ check() { # check DESCRIPTION COMMAND...
   if "$@"; then echo "  ok    $what"; passed=$((passed + 1)); else echo "  FAIL  $what"; failed=$((failed + 1)); fi
 }
 finish() { echo "window-checks: $passed passed, $failed failed"; exit $((failed > 0)); }
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 lines() { [ -f "$1" ] && wc -l < "$1" || echo 0; }
 # wait_for SECONDS COMMAND...: polls every 0.1 s
 wait_for() {
@@ -63,6 +62,7 @@ cleanup() {
 trap cleanup EXIT
 
 source "$root/scripts/x-display.sh"
+source "$root/scripts/wine-stage.sh"
 start_xvfb 1280x1024x24 "$out/xvfb.log" 2>&1 || { echo "window-checks: Xvfb did not start"; failed=1; finish; }
 pids+=("$xvfb_pid")
 
@@ -74,10 +74,8 @@ timeout 60 "$wineserver" -w > /dev/null 2>&1
 timeout 60 "$wineserver" -p < /dev/null > /dev/null 2>&1
 
 # Qt, its plugins and mingw's runtime DLLs, found as a Windows program finds them.
-gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
-pthread_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)")
-export WINEPATH="$(winpath "$qt/bin");$(winpath "$gcc_runtime");$(winpath "$pthread_runtime")"
-export QT_PLUGIN_PATH=$(winpath "$qt/plugins") QT_QPA_PLATFORM=windows
+export_qt_wine_paths "$qt"
+export QT_QPA_PLATFORM=windows
 unset VELMORA_SIM_CONFIG VELMORA_SIM_HOTPLUG_DIR
 # Traced by wine: RegisterDeviceNotificationW's calls and results (relay), DirectShow's enumerations.
 timeout 60 "$wine64" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
