@@ -15,10 +15,15 @@ int main(int argc, char* argv[])
     }
     const velmora::DebugLog debugLog(qEnvironmentVariable(velmora::DebugLogVariable));
     QApplication application(argc, argv);
-    velmora::TerminationSignals terminationSignals;
     int result = 0;
     {
         Velmora window;
+        // Closed as by its close button, so that a held key is let go first; quit as well, in case
+        // another window (the no-device warning) is still open.
+        const velmora::TerminationSignals terminationSignals([&window] {
+            window.close();
+            QCoreApplication::quit();
+        });
         window.show();
         result = application.exec();
     }
