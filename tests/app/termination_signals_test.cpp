@@ -53,7 +53,7 @@ TEST(TerminationSignals, ARepeatAfterAMomentEndsTheProcess)
             velmora::TerminationSignals guard([] {});
             std::raise(SIGINT);
             std::this_thread::sleep_for(
-                std::chrono::milliseconds(velmora::TerminationSignals::kRepeatGraceMs + 200));
+                std::chrono::milliseconds(velmora::StopSignals::kRepeatGraceMs + 200));
             std::raise(SIGINT);
             std::exit(0);
         },
