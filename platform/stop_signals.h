@@ -21,6 +21,8 @@ public:
 
     // The first signal that came (SIGINT for Ctrl-C and Ctrl-Break), or 0.
     static int Received();
+    // "SIGTERM", "SIGINT", "SIGHUP"; on Windows "Ctrl-C".
+    static const char* Name(int signal);
 
     // Ends the process as that signal does by default (Windows: exit status 130); flushes stdio first.
     [[noreturn]] static void EndBy(int signal);

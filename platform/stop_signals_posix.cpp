@@ -93,6 +93,11 @@ int StopSignals::Received()
     return g_signal;
 }
 
+const char* StopSignals::Name(int signal)
+{
+    return signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : "SIGHUP";
+}
+
 void StopSignals::EndBy(int signal)
 {
     std::fflush(nullptr);

@@ -49,6 +49,11 @@ int StopSignals::Received()
     return g_signal;
 }
 
+const char* StopSignals::Name(int)
+{
+    return "Ctrl-C";
+}
+
 void StopSignals::EndBy(int signal)
 {
     std::fflush(nullptr);

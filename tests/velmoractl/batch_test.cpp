@@ -111,6 +111,29 @@ TEST_F(CtlBatchTest, FirstFailureStopsUnlessKeepGoing)
     EXPECT_EQ(Run(config, {"--keep-going", "key", "menu"}).exitCode, 2);
 }
 
+// A key pressed and not yet released when the batch ends with a failure is released: at once when
+// the failure stops it, at its end with --keep-going.
+TEST_F(CtlBatchTest, AFailedBatchReleasesTheKeysItLeftPressed)
+{
+    const std::string config = Camera("fail_camera_control = true");
+    const CtlResult stopped =
+        Run(config, {"--trace", "batch"}, "key zoom-in press\nzoom\nkey zoom-in release\n");
+    EXPECT_EQ(stopped.exitCode, 6);
+    EXPECT_EQ(stopped.TracedWrites(), (std::vector<std::string>{KeyPacket(0x03), KeyPacket(0x16)}));
+    EXPECT_TRUE(Has(stopped.out, "released Zoom_inButton (放大), left pressed: wrote 0x16 to register 0x01"))
+        << stopped.out;
+
+    const CtlResult kept =
+        Run(config, {"--trace", "--json", "--keep-going", "batch"}, "key lock2 press\nzoom\nkey menu\n");
+    EXPECT_EQ(kept.TracedWrites(),
+              (std::vector<std::string>{KeyPacket(0x11), KeyPacket(0x05), KeyPacket(0x16)}));
+    const QByteArray closing = QByteArray::fromStdString(kept.out).trimmed().split('\n').last();
+    const QJsonArray released = QJsonDocument::fromJson(closing).object()["released"].toArray();
+    ASSERT_EQ(released.size(), 1) << kept.out;
+    EXPECT_EQ(released[0].toObject()["key"].toString(), "lock2Button");
+    EXPECT_EQ(released[0].toObject()["status"].toString(), "S_OK");
+}
+
 TEST_F(CtlBatchTest, JsonLinesCarryTheirLineNumbers)
 {
     const std::string input = "# first\nkey menu\n\nzoom\nread 0x178 --param 1\n";

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/stop_signals.h"
 #include "tools/batch_script.h"
 #include "tools/cli_report.h"
 #include "tools/cli_setup.h"
@@ -44,10 +45,9 @@ std::string LineList(const std::vector<int>& lines)
 
 // The closing report: how many ran, which lines failed; the exit status is the first failure's, the
 // message says what became of the batch.
-int Close(bool json, int commands, int ran, const std::vector<int>& failedLines,
+int Close(Report& report, int commands, int ran, const std::vector<int>& failedLines,
           const std::optional<Failure>& first, const std::string& message)
 {
-    Report report("batch", json);
     report.SetCompact();
     report.Set("commands", commands);
     report.Set("ran", ran);
@@ -84,7 +84,8 @@ int RunBatch(const Options& options)
             lines.push_back(problem.number);
         }
         const std::string where = source == "-" ? "standard input" : source;
-        return Close(options.json, commands, 0, lines, UsageFailure(""),
+        Report report("batch", options.json);
+        return Close(report, commands, 0, lines, UsageFailure(""),
                      "bad line(s) " + LineList(lines) + " in " + where + "; nothing was run");
     }
 
@@ -99,12 +100,18 @@ int RunBatch(const Options& options)
     }
     Session& session = setup.GetSession();
 
+    // Keys pressed and not released are let go when the batch fails or is interrupted.
+    velmora::HeldKeys held;
+    const velmora::StopSignals stopSignals;
+    int reached = 0;  // lines taken up, run or not
     int ran = 0;
     int goneAt = 0;  // the line where the device vanished
     int stoppedAt = 0;
     std::vector<int> failedLines;
     std::optional<Failure> first;
     for (const BatchLine& line : script.lines) {
+        if (velmora::StopSignals::Received()) break;
+        ++reached;
         // A line's own options are all it may give (the batch-wide ones were refused when it was
         // checked, and Setup and the report already carry those), so it runs with them as they are.
         const Options& lineOptions = line.options;
@@ -122,7 +129,7 @@ int RunBatch(const Options& options)
                                     ": not sent: the device vanished at line " + std::to_string(goneAt),
                                 std::nullopt});
         } else {
-            CommandContext context{lineOptions, session, report, onDevice ? setup.Device() : nullptr};
+            CommandContext context{lineOptions, session, report, onDevice ? setup.Device() : nullptr, &held};
             line.command->run(context);
         }
         if (report.Finish() == 0) continue;
@@ -135,15 +142,26 @@ int RunBatch(const Options& options)
             break;
         }
     }
+    const int signal = velmora::StopSignals::Received();
+    Report closing("batch", options.json);
+    if ((first || signal) && !held.Empty()) {
+        const QJsonArray released = ReleaseHeldKeys(held, setup.Device(), goneAt, closing);
+        closing.Set("released", released);
+    }
+    const std::string notRun = std::to_string(commands - reached) + " later command(s) not run";
     std::string message;
-    if (stoppedAt > 0 && ran < commands) {
-        message = "batch stopped at line " + std::to_string(stoppedAt) + "; " +
-                  std::to_string(commands - ran) + " later command(s) not run";
+    if (signal) {
+        message = std::string("batch interrupted by ") + velmora::StopSignals::Name(signal) + "; " + notRun;
+        first = Failure{static_cast<ExitCode>(128 + signal), "interrupted", "", std::nullopt};
+    } else if (stoppedAt > 0 && reached < commands) {
+        message = "batch stopped at line " + std::to_string(stoppedAt) + "; " + notRun;
     } else {
         message = std::to_string(failedLines.size()) + " of " + std::to_string(commands) +
                   " command(s) failed (line " + LineList(failedLines) + ")";
     }
-    return Close(options.json, commands, ran, failedLines, first, message);
+    const int status = Close(closing, commands, ran, failedLines, first, message);
+    if (signal) velmora::StopSignals::EndBy(signal);
+    return status;
 }
 
 }  // namespace velmoractl

@@ -121,6 +121,12 @@ is sent. Each command prints what it prints alone (with --json one compact docum
 with "line"). The first failure stops the batch with that command's exit status and names
 its line; with --keep-going the rest run and the exit status is the first failure's. After
 the device vanished the later commands are not sent and fail as device-gone.
+A batch that fails, or that SIGINT, SIGTERM or SIGHUP interrupts (Ctrl-C or Ctrl-Break in a
+Windows console; the command under way finishes first), releases every key it pressed and did
+not release, a line each ("released Zoom_inButton (放大), left pressed: ..."; with --json under
+"released" in the closing document); with --keep-going at its end. Interrupted, it then ends by
+that signal (Windows: exit status 130); a second signal a second later ends it at once. A batch
+that succeeds leaves a pressed key as it is, as 'velmoractl key NAME press' does.
 Options on a line: --param and --command only; the others go before 'batch'.
 FILE '-' or none: standard input.
 Examples:
