@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/stop_signals.h"
 #include "tools/batch_script.h"
@@ -64,8 +65,12 @@ int RunBatch(const Options& options)
 {
     const std::string source = options.operands.empty() ? "-" : options.operands.front();
     std::string error;
-    const std::optional<std::string> text = ReadInput(source, error);
+    const std::string where = source == "-" ? "standard input" : source;
+    const std::optional<std::string> bytes = ReadInput(source, error);
+    std::string encoding;
+    const std::optional<std::string_view> text = bytes ? BatchText(*bytes, encoding) : std::nullopt;
     if (!text) {
+        if (bytes) error = where + " is " + encoding + " text: save it as UTF-8; nothing was run";
         Report report("batch", options.json);
         report.SetCompact();
         report.Fail(UsageFailure(error));
@@ -83,7 +88,6 @@ int RunBatch(const Options& options)
             report.Finish();
             lines.push_back(problem.number);
         }
-        const std::string where = source == "-" ? "standard input" : source;
         Report report("batch", options.json);
         return Close(report, commands, 0, lines, UsageFailure(""),
                      "bad line(s) " + LineList(lines) + " in " + where + "; nothing was run");
@@ -104,8 +108,8 @@ int RunBatch(const Options& options)
     velmora::HeldKeys held;
     const velmora::StopSignals stopSignals;
     int reached = 0;  // lines taken up, run or not
-    int ran = 0;
-    int goneAt = 0;  // the line where the device vanished
+    int ran = 0;      // lines run: not those left unsent after the device vanished
+    int goneAt = 0;   // the line where the device vanished
     int stoppedAt = 0;
     std::vector<int> failedLines;
     std::optional<Failure> first;
@@ -122,7 +126,6 @@ int RunBatch(const Options& options)
             report.Set("device", session.Selected().index);
             report.Set("label", session.Selected().label);
         }
-        ++ran;
         if (onDevice && goneAt > 0) {
             report.Fail(Failure{ExitCode::DeviceGone, CauseName(ExitCode::DeviceGone),
                                 session.Subject() + ": " + lineOptions.command +
@@ -131,6 +134,7 @@ int RunBatch(const Options& options)
         } else {
             CommandContext context{lineOptions, session, report, onDevice ? setup.Device() : nullptr, &held};
             line.command->run(context);
+            ++ran;
         }
         if (report.Finish() == 0) continue;
         failedLines.push_back(line.number);

@@ -115,9 +115,10 @@ Example:
     {"batch", "batch [FILE|-] [--keep-going]", "run the commands of FILE (or standard input), one a line",
      R"(Runs commands one a line, in the command line's own syntax (key menu, read 0x178 --param 1,
 write-string "Studio A"), against one device: one enumeration, one Cfg.ini load. Blank lines
-and lines starting with # are left out; quotes and backslashes work as in a shell. The whole
-input is read and checked first: bad lines are reported with their line numbers and nothing
-is sent. Each command prints what it prints alone (with --json one compact document a line,
+and lines starting with # are left out; quotes and backslashes work as in a shell. The input
+is UTF-8 (a byte-order mark is skipped, CRLF line ends work); UTF-16 is refused (exit 2): save
+it as UTF-8. The whole input is read and checked first: bad lines (a NUL byte among them) are
+reported with their line numbers and nothing is sent. Each command prints what it prints alone (with --json one compact document a line,
 with "line"). The first failure stops the batch with that command's exit status and names
 its line; with --keep-going the rest run and the exit status is the first failure's. After
 the device vanished the later commands are not sent and fail as device-gone.
