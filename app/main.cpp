@@ -18,11 +18,11 @@ int main(int argc, char* argv[])
     int result = 0;
     {
         Velmora window;
-        // Closed as by its close button, so that a held key is let go first; quit as well, in case
-        // another window (the no-device warning) is still open.
+        // Closed as by its close button, so that a held key is let go first. Quit first: the event
+        // loops end, also one of a warning box still open or one that letting go would open.
         const velmora::TerminationSignals terminationSignals([&window] {
-            window.close();
             QCoreApplication::quit();
+            window.close();
         });
         window.show();
         result = application.exec();
