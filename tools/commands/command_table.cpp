@@ -24,6 +24,8 @@ constexpr std::string_view kExitStatus = R"(Exit status:
   4 the device vanished 5 permission denied      6 unsupported          7 no size-query answer
   8 checksum mismatch
 On failure one line on standard error names the device and the cause (in a batch also the line).
+A batch that fails, or that SIGINT, SIGTERM or SIGHUP interrupts, first releases the keys it
+left pressed; interrupted, it then ends by that signal.
 )";
 
 const std::vector<CommandSpec> kCommands = {
