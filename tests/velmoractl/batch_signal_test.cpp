@@ -12,26 +12,24 @@ TEST_F(VelmoractlTest, ASignalEndsABatchAfterReleasingTheKeyItLeftPressed)
 {
     std::string script = "key zoom-in press\n";
     for (int i = 0; i < 2000; ++i) script += "read 0x300\n";
-    const std::string config = WriteFile("sim.conf", Camera());
     QProcess process;
     process.setWorkingDirectory(m_folder.path());
-    process.start(VELMORACTL_PATH,
-                  {"--backend", "sim", "--sim-config", QString::fromStdString(config), "--trace", "batch",
-                   QString::fromStdString(WriteFile("script.txt", script))});
+    process.start(VELMORACTL_PATH, {"--backend", "sim", "--sim-config",
+                                    QString::fromStdString(WriteFile("sim.conf", Camera())), "--trace",
+                                    "batch", QString::fromStdString(WriteFile("script.txt", script))});
     // Once the press is on the trace nothing more is read from it: the batch soon waits on its full
     // standard error pipe, in the middle of the reads, and gets the signal there.
-    std::string err;
-    while (err.find(KeyPacket(0x03)) == std::string::npos && process.waitForReadyRead(10000))
-        err += process.readAllStandardError().toStdString();
-    ASSERT_NE(err.find(KeyPacket(0x03)), std::string::npos) << err;
+    CtlResult result;
+    while (result.err.find(KeyPacket(0x03)) == std::string::npos && process.waitForReadyRead(10000))
+        result.err += process.readAllStandardError().toStdString();
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
     ASSERT_TRUE(process.waitForFinished(10000));
-    CtlResult result;
     result.out = process.readAllStandardOutput().toStdString();
-    result.err = err + process.readAllStandardError().toStdString();
+    result.err += process.readAllStandardError().toStdString();
 
     EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
     const std::vector<std::string> writes = result.TracedWrites();
+    EXPECT_EQ(writes.front(), KeyPacket(0x03));
     EXPECT_LT(writes.size(), 2000u);
     EXPECT_EQ(writes.back(), KeyPacket(0x16));
     EXPECT_NE(result.out.find("released Zoom_inButton"), std::string::npos) << result.out;
