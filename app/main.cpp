@@ -16,10 +16,15 @@ int main(int argc, char* argv[])
     const velmora::DebugLog debugLog(qEnvironmentVariable(velmora::DebugLogVariable));
     velmora::EnableDisplayScaling();
     QApplication application(argc, argv);
-    velmora::TerminationSignals terminationSignals;
     int result = 0;
     {
         Velmora window;
+        // Closed as by its close button, so that a held key is let go first. Quit first: the event
+        // loops end, also one of a warning box still open or one that letting go would open.
+        const velmora::TerminationSignals terminationSignals([&window] {
+            QCoreApplication::quit();
+            window.close();
+        });
         window.show();
         result = application.exec();
     }

@@ -59,6 +59,12 @@ std::optional<BatchLine> ParseLine(const std::vector<std::string>& words, std::s
 
 std::optional<std::vector<std::string>> SplitWords(const std::string& line, std::string& error)
 {
+    // Refused wherever it stands (after a backslash, in quotes, in a comment): the run would cut
+    // the word at it.
+    if (line.find('\0') != std::string::npos) {
+        error = "a NUL byte";
+        return std::nullopt;
+    }
     std::vector<std::string> words;
     std::size_t i = 0;
     while (true) {
@@ -67,10 +73,6 @@ std::optional<std::vector<std::string>> SplitWords(const std::string& line, std:
         std::string word;
         while (i < line.size() && !IsBlank(line[i])) {
             const char c = line[i++];
-            if (c == '\0') {
-                error = "a NUL byte";
-                return std::nullopt;
-            }
             if (c == '\\') {
                 if (i < line.size()) word += line[i++];
                 continue;
@@ -85,10 +87,6 @@ std::optional<std::vector<std::string>> SplitWords(const std::string& line, std:
                 if (inner == c) {
                     closed = true;
                     break;
-                }
-                if (inner == '\0') {
-                    error = "a NUL byte";
-                    return std::nullopt;
                 }
                 if (c == '"' && inner == '\\' && i < line.size() && (line[i] == '"' || line[i] == '\\')) {
                     word += line[i++];
@@ -105,13 +103,35 @@ std::optional<std::vector<std::string>> SplitWords(const std::string& line, std:
     }
 }
 
-BatchScript ParseBatch(const std::string& text)
+std::optional<std::string_view> BatchText(std::string_view bytes, std::string& encoding)
+{
+    if (bytes.size() >= 2) {
+        const unsigned char first = static_cast<unsigned char>(bytes[0]);
+        const unsigned char second = static_cast<unsigned char>(bytes[1]);
+        // A batch starts with an ASCII character, which UTF-16 pairs with a zero byte.
+        if ((first == 0xFF && second == 0xFE) || (first != 0 && second == 0)) {
+            encoding = "UTF-16LE";
+            return std::nullopt;
+        }
+        if ((first == 0xFE && second == 0xFF) || (first == 0 && second != 0)) {
+            encoding = "UTF-16BE";
+            return std::nullopt;
+        }
+    }
+    constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+    if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) bytes.remove_prefix(kUtf8Mark.size());
+    return bytes;
+}
+
+BatchScript ParseBatch(std::string_view text)
 {
     BatchScript script;
-    std::istringstream in(text);
+    std::istringstream in{std::string(text)};
     int number = 0;
     for (std::string raw; std::getline(in, raw);) {
         ++number;
+        // A CRLF line ends before its CR, also after a backslash.
+        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
         std::string error;
         const auto words = SplitWords(raw, error);
         if (words && words->empty()) continue;

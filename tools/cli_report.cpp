@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <cstdio>
 
+#include "tools/terminal_text.h"
+
 namespace velmoractl {
 
 Report::Report(std::string command, bool json) : m_command(std::move(command)), m_json(json) {}
@@ -18,7 +20,7 @@ void Report::ForBatchLine(int line)
 void Report::Line(const std::string& text)
 {
     if (m_json) return;
-    std::fputs(text.c_str(), stdout);
+    std::fputs(TerminalText(text).c_str(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
@@ -30,7 +32,7 @@ void Report::Line(const QString& text)
 
 void Report::Warn(const std::string& text)
 {
-    std::fprintf(stderr, "velmoractl: %swarning: %s\n", m_where.c_str(), text.c_str());
+    std::fprintf(stderr, "velmoractl: %swarning: %s\n", m_where.c_str(), TerminalText(text).c_str());
     m_warnings.append(QString::fromStdString(text));
 }
 
@@ -42,7 +44,8 @@ void Report::Fail(Failure failure)
 int Report::Finish()
 {
     const int code = m_failure ? static_cast<int>(m_failure->code) : 0;
-    if (m_failure) std::fprintf(stderr, "velmoractl: %s%s\n", m_where.c_str(), m_failure->message.c_str());
+    if (m_failure)
+        std::fprintf(stderr, "velmoractl: %s%s\n", m_where.c_str(), TerminalText(m_failure->message).c_str());
     if (m_json) {
         QJsonObject document = m_data;
         if (!m_command.empty()) document.insert("command", QString::fromStdString(m_command));

@@ -4,7 +4,10 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -17,33 +20,59 @@ Handler Disposition(int signal)
     return current.sa_handler;
 }
 
-// A signal arriving while the loop runs must end it through quit (exit code 0), not kill the
-// process. A repeat of it during teardown (timeout signals the child, then its whole group) must
-// not kill it either, so after a signal the guard leaves them ignored; otherwise the default is back.
-TEST(TerminationSignals, EachSignalEndsTheEventLoopAndARepeatCannotKillTheTeardown)
+// A signal arriving while the loop runs closes once through the guard's callback (exit code 0),
+// not by killing the process. A repeat of it during teardown (timeout signals the child, then its
+// whole group) is absorbed, also once the guard is gone.
+TEST(TerminationSignals, EachSignalClosesOnceAndARepeatAtOnceIsAbsorbed)
 {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        bool timedOut = false;
+        int closes = 0;
         {
-            velmora::TerminationSignals guard;
-            QTimer::singleShot(0, [signal] { std::raise(signal); });
-            QTimer deadline;
-            deadline.setSingleShot(true);
-            QObject::connect(&deadline, &QTimer::timeout, [&timedOut] {
-                timedOut = true;
-                QCoreApplication::exit(1);
+            velmora::TerminationSignals guard([&closes] {
+                ++closes;
+                QTimer::singleShot(20, [] { QCoreApplication::exit(0); });
             });
-            deadline.start(5000);
+            QTimer::singleShot(0, [signal] {
+                std::raise(signal);
+                std::raise(signal);
+            });
+            QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });
             EXPECT_EQ(QCoreApplication::exec(), 0) << signal;
         }
-        EXPECT_FALSE(timedOut) << signal;
-        EXPECT_EQ(Disposition(signal), SIG_IGN) << signal;
+        EXPECT_EQ(closes, 1) << signal;
         std::raise(signal);
-        {
-            velmora::TerminationSignals unused;
-        }
-        EXPECT_EQ(Disposition(signal), SIG_DFL) << signal;
     }
+}
+
+// A user pressing Ctrl-C again at a teardown that hangs ends the process.
+TEST(TerminationSignals, ARepeatAfterAMomentEndsTheProcess)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            velmora::TerminationSignals guard([] {});
+            std::raise(SIGINT);
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(velmora::StopSignals::kRepeatGraceMs + 200));
+            std::raise(SIGINT);
+            std::exit(0);
+        },
+        ::testing::KilledBySignal(SIGINT), "");
+}
+
+// nohup's SIGHUP stays ignored; what the guard took over it gives back.
+TEST(TerminationSignals, AnIgnoredSignalStaysIgnored)
+{
+    std::signal(SIGHUP, SIG_IGN);
+    std::signal(SIGTERM, SIG_DFL);
+    {
+        velmora::TerminationSignals guard([] {});
+        EXPECT_EQ(Disposition(SIGHUP), SIG_IGN);
+        EXPECT_NE(Disposition(SIGTERM), SIG_DFL);
+    }
+    EXPECT_EQ(Disposition(SIGHUP), SIG_IGN);
+    EXPECT_EQ(Disposition(SIGTERM), SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
 }
 
 }  // namespace

@@ -12,16 +12,12 @@
 
 #include "config/cfg_file.h"
 #include "config/xu_identity.h"
+#include "tests/fuzz/fuzz_check.h"
 
 using velmora::Guid;
 using velmora::XuIdentity;
 
 namespace {
-
-#define FUZZ_CHECK(condition)               \
-    do {                                    \
-        if (!(condition)) __builtin_trap(); \
-    } while (0)
 
 // A private folder for the two files, on tmpfs where there is one, removed at exit.
 class Folder {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/fuzz/fuzz_check.h"
 #include "tools/cli_number.h"
 #include "tools/cli_options.h"
 #include "tools/commands/key_names.h"
@@ -13,11 +14,6 @@
 using namespace velmoractl;
 
 namespace {
-
-#define FUZZ_CHECK(condition)               \
-    do {                                    \
-        if (!(condition)) __builtin_trap(); \
-    } while (0)
 
 // The limits the commands use: a byte, a 32-bit register or value, a device index.
 constexpr std::uint64_t kMaxima[] = {0xFF, 0xFFFFFFFFull, ~0ull, 0};

@@ -10,17 +10,13 @@
 #include <vector>
 
 #include "platform/capture_device.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "xu/register_protocol.h"
 #include "xu/xu_transport.h"
 
 using namespace velmora;
 
 namespace {
-
-#define FUZZ_CHECK(condition)               \
-    do {                                    \
-        if (!(condition)) __builtin_trap(); \
-    } while (0)
 
 // Control sizes a camera may answer, the usual ones first; 0 and above 65535 must be refused.
 constexpr std::uint32_t kSizes[] = {12, 1, 2, 3, 4, 5, 6, 7, 8, 11, 13, 16, 24, 64, 0, 0x10000};

@@ -7,16 +7,12 @@
 #include "platform/sim/register_firmware.h"
 #include "platform/sim/sim_config.h"
 #include "platform/sim/sim_hotplug.h"
+#include "tests/fuzz/fuzz_check.h"
 
 using namespace velmora;
 using namespace velmora::sim;
 
 namespace {
-
-#define FUZZ_CHECK(condition)               \
-    do {                                    \
-        if (!(condition)) __builtin_trap(); \
-    } while (0)
 
 void CheckCamera(const SimCameraConfig& camera)
 {

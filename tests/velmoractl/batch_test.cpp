@@ -54,16 +54,16 @@ TEST_F(CtlBatchTest, EveryCommandKindRunsInOrderOnOneDevice)
 
 TEST_F(CtlBatchTest, BadLinesAreNamedAndNothingIsSent)
 {
-    const std::string input =
-        "key menu\n"
-        "key nosuch\n"
-        "read zz\n"
-        "write 1\n"
-        "watch\n"
-        "--device 1 key menu\n"
-        "write-string 'open\n"
-        "status --param 1\n"
-        "key menu\n";
+    const std::string input = std::string("key menu\n") +
+                              "key nosuch\n"
+                              "read zz\n"
+                              "write 1\n"
+                              "watch\n"
+                              "--device 1 key menu\n"
+                              "write-string 'open\n"
+                              "status --param 1\n"
+                              "key menu\n" +
+                              std::string("write-string \\\0\n", 15);
     const CtlResult result = Run(Camera(), {"--trace", "batch", "-"}, input);
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_TRUE(result.err.find("LEN ") == std::string::npos && result.TracedWrites().empty()) << result.err;
@@ -77,7 +77,8 @@ TEST_F(CtlBatchTest, BadLinesAreNamedAndNothingIsSent)
         "velmoractl: line 6: --device applies to the whole batch",
         "velmoractl: line 7: no closing '",
         "velmoractl: line 8: --param applies to read and write only",
-        "velmoractl: bad line(s) 2, 3, 4, 5, 6, 7, 8 in standard input; nothing was run",
+        "velmoractl: line 10: a NUL byte",
+        "velmoractl: bad line(s) 2, 3, 4, 5, 6, 7, 8, 10 in standard input; nothing was run",
     };
     ASSERT_EQ(lines.size(), expected.size()) << result.err;
     for (std::size_t i = 0; i < expected.size(); ++i)
@@ -109,6 +110,28 @@ TEST_F(CtlBatchTest, FirstFailureStopsUnlessKeepGoing)
 
     // --keep-going belongs to batch.
     EXPECT_EQ(Run(config, {"--keep-going", "key", "menu"}).exitCode, 2);
+}
+
+// A key pressed and not yet released when the batch ends with a failure is released: at once when
+// the failure stops it, at its end with --keep-going.
+TEST_F(CtlBatchTest, AFailedBatchReleasesTheKeysItLeftPressed)
+{
+    const std::string config = Camera("fail_camera_control = true");
+    const CtlResult stopped =
+        Run(config, {"--trace", "batch"}, "key zoom-in press\nzoom\nkey zoom-in release\n");
+    EXPECT_EQ(stopped.exitCode, 6);
+    EXPECT_EQ(stopped.TracedWrites(), (std::vector<std::string>{KeyPacket(0x03), KeyPacket(0x16)}));
+    EXPECT_TRUE(Has(stopped.out, "released Zoom_inButton (放大), left pressed: wrote 0x16 to register 0x01"))
+        << stopped.out;
+
+    const CtlResult kept =
+        Run(config, {"--trace", "--json", "--keep-going", "batch"}, "key lock2 press\nzoom\nkey menu\n");
+    EXPECT_EQ(kept.TracedWrites(),
+              (std::vector<std::string>{KeyPacket(0x11), KeyPacket(0x05), KeyPacket(0x16)}));
+    const QByteArray closing = QByteArray::fromStdString(kept.out).trimmed().split('\n').last();
+    EXPECT_EQ(QJsonDocument::fromJson(closing).object()["released"].toArray(),
+              (QJsonArray{QJsonObject{{"key", "lock2Button"}, {"sent", true}, {"status", "S_OK"}}}))
+        << kept.out;
 }
 
 TEST_F(CtlBatchTest, JsonLinesCarryTheirLineNumbers)
@@ -178,9 +201,35 @@ TEST_F(CtlBatchTest, DeviceVanishingMidwayFailsTheRestByName)
     EXPECT_TRUE(Has(kept.err, "line 5: device 0")) << kept.err;
     EXPECT_TRUE(Has(kept.err, "3 of 6 command(s) failed (line 3, 4, 5)")) << kept.err;
 
+    // Lines 4 and 5 were never sent: they did not run.
+    const CtlResult json = Run(config, {"--json", "--keep-going", "batch"}, input);
+    const QByteArray closing = QByteArray::fromStdString(json.out).trimmed().split('\n').last();
+    EXPECT_EQ(QJsonDocument::fromJson(closing).object()["ran"].toInt(), 4) << json.out;
+
     const CtlResult stopped = Run(config, {"batch"}, input);
     EXPECT_EQ(stopped.exitCode, 4);
     EXPECT_TRUE(Has(stopped.err, "batch stopped at line 3; 3 later command(s) not run")) << stopped.err;
+}
+
+// Notepad's UTF-8 mark is skipped; UTF-16 (PowerShell 5's '>', with or without its mark) is refused
+// as a whole, by name, with nothing sent.
+TEST_F(CtlBatchTest, AUtf8MarkIsSkippedAndUtf16IsRefusedByName)
+{
+    const CtlResult marked = Run(Camera(), {"--trace", "batch"}, "\xEF\xBB\xBFkey menu\r\n");
+    EXPECT_EQ(marked.exitCode, 0) << marked.err;
+    EXPECT_EQ(marked.TracedWrites(), std::vector<std::string>{KeyPacket(0x05)});
+
+    const std::string utf16le = std::string("k\0e\0y\0 \0m\0e\0n\0u\0\r\0\n\0", 20);
+    const std::pair<std::string, const char*> refused[] = {{"\xFF\xFE" + utf16le, "UTF-16LE"},
+                                                           {utf16le, "UTF-16LE"},
+                                                           {std::string("\xFE\xFF\0k\0e\0y", 8), "UTF-16BE"}};
+    for (const auto& [input, encoding] : refused) {
+        const CtlResult result = Run(Camera(), {"--trace", "batch"}, input);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(result.TraceLines("LEN").empty());
+        ASSERT_EQ(result.MessageLines().size(), 1u) << result.err;
+        EXPECT_TRUE(Has(result.MessageLines()[0], encoding)) << result.err;
+    }
 }
 
 }  // namespace

@@ -62,5 +62,21 @@ TEST_F(CtlOutputTest, OptionsMayFollowTheCommand)
     EXPECT_EQ(text.TraceLines("SET").size(), 4u);
 }
 
+// A camera's strings may carry terminal escapes: text output shows control characters (C0, DEL,
+// C1) and bytes that are not UTF-8 escaped; other scripts stay as they are.
+TEST_F(CtlOutputTest, ACameraStringReachesTheTerminalEscaped)
+{
+    const std::string config =
+        Camera("fail_camera_control = true\nstring = A\x1B]2;x\x07\xFF\x7F\nname = Cam\x1B[2J\xC2\x85 中") +
+        "\n";
+    EXPECT_EQ(Run(config, {"list"}).out, "0  Cam\\u001b[2J\\u0085 中    VID_ABCD&PID_EF01\n");
+    EXPECT_EQ(Run(config, {"read-string"}).out, "A\\u001b]2;x\\u0007\\xff\\u007f\n");
+    const std::vector<std::string> error = Run(config, {"zoom"}).MessageLines();
+    ASSERT_EQ(error.size(), 1u);
+    EXPECT_EQ(
+        error[0].rfind("velmoractl: device 0 (Cam\\u001b[2J\\u0085 中    VID_ABCD&PID_EF01): reading", 0), 0u)
+        << error[0];
+}
+
 }  // namespace
 }  // namespace velmoractl_test

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 
+#include "platform/stop_signals.h"
 #include "tools/batch_script.h"
 #include "tools/cli_report.h"
 #include "tools/cli_setup.h"
@@ -44,10 +46,9 @@ std::string LineList(const std::vector<int>& lines)
 
 // The closing report: how many ran, which lines failed; the exit status is the first failure's, the
 // message says what became of the batch.
-int Close(bool json, int commands, int ran, const std::vector<int>& failedLines,
+int Close(Report& report, int commands, int ran, const std::vector<int>& failedLines,
           const std::optional<Failure>& first, const std::string& message)
 {
-    Report report("batch", json);
     report.SetCompact();
     report.Set("commands", commands);
     report.Set("ran", ran);
@@ -64,8 +65,12 @@ int RunBatch(const Options& options)
 {
     const std::string source = options.operands.empty() ? "-" : options.operands.front();
     std::string error;
-    const std::optional<std::string> text = ReadInput(source, error);
+    const std::string where = source == "-" ? "standard input" : source;
+    const std::optional<std::string> bytes = ReadInput(source, error);
+    std::string encoding;
+    const std::optional<std::string_view> text = bytes ? BatchText(*bytes, encoding) : std::nullopt;
     if (!text) {
+        if (bytes) error = where + " is " + encoding + " text: save it as UTF-8; nothing was run";
         Report report("batch", options.json);
         report.SetCompact();
         report.Fail(UsageFailure(error));
@@ -83,8 +88,8 @@ int RunBatch(const Options& options)
             report.Finish();
             lines.push_back(problem.number);
         }
-        const std::string where = source == "-" ? "standard input" : source;
-        return Close(options.json, commands, 0, lines, UsageFailure(""),
+        Report report("batch", options.json);
+        return Close(report, commands, 0, lines, UsageFailure(""),
                      "bad line(s) " + LineList(lines) + " in " + where + "; nothing was run");
     }
 
@@ -99,12 +104,18 @@ int RunBatch(const Options& options)
     }
     Session& session = setup.GetSession();
 
-    int ran = 0;
-    int goneAt = 0;  // the line where the device vanished
+    // Keys pressed and not released are let go when the batch fails or is interrupted.
+    velmora::HeldKeys held;
+    const velmora::StopSignals stopSignals;
+    int reached = 0;  // lines taken up, run or not
+    int ran = 0;      // lines run: not those left unsent after the device vanished
+    int goneAt = 0;   // the line where the device vanished
     int stoppedAt = 0;
     std::vector<int> failedLines;
     std::optional<Failure> first;
     for (const BatchLine& line : script.lines) {
+        if (velmora::StopSignals::Received()) break;
+        ++reached;
         // A line's own options are all it may give (the batch-wide ones were refused when it was
         // checked, and Setup and the report already carry those), so it runs with them as they are.
         const Options& lineOptions = line.options;
@@ -115,15 +126,15 @@ int RunBatch(const Options& options)
             report.Set("device", session.Selected().index);
             report.Set("label", session.Selected().label);
         }
-        ++ran;
         if (onDevice && goneAt > 0) {
             report.Fail(Failure{ExitCode::DeviceGone, CauseName(ExitCode::DeviceGone),
                                 session.Subject() + ": " + lineOptions.command +
                                     ": not sent: the device vanished at line " + std::to_string(goneAt),
                                 std::nullopt});
         } else {
-            CommandContext context{lineOptions, session, report, onDevice ? setup.Device() : nullptr};
+            CommandContext context{lineOptions, session, report, onDevice ? setup.Device() : nullptr, &held};
             line.command->run(context);
+            ++ran;
         }
         if (report.Finish() == 0) continue;
         failedLines.push_back(line.number);
@@ -135,15 +146,26 @@ int RunBatch(const Options& options)
             break;
         }
     }
+    const int signal = velmora::StopSignals::Received();
+    Report closing("batch", options.json);
+    if ((first || signal) && !held.Empty()) {
+        const QJsonArray released = ReleaseHeldKeys(held, setup.Device(), goneAt, closing);
+        closing.Set("released", released);
+    }
+    const std::string notRun = std::to_string(commands - reached) + " later command(s) not run";
     std::string message;
-    if (stoppedAt > 0 && ran < commands) {
-        message = "batch stopped at line " + std::to_string(stoppedAt) + "; " +
-                  std::to_string(commands - ran) + " later command(s) not run";
+    if (signal) {
+        message = std::string("batch interrupted by ") + velmora::StopSignals::Name(signal) + "; " + notRun;
+        first = Failure{static_cast<ExitCode>(128 + signal), "interrupted", "", std::nullopt};
+    } else if (stoppedAt > 0 && reached < commands) {
+        message = "batch stopped at line " + std::to_string(stoppedAt) + "; " + notRun;
     } else {
         message = std::to_string(failedLines.size()) + " of " + std::to_string(commands) +
                   " command(s) failed (line " + LineList(failedLines) + ")";
     }
-    return Close(options.json, commands, ran, failedLines, first, message);
+    const int status = Close(closing, commands, ran, failedLines, first, message);
+    if (signal) velmora::StopSignals::EndBy(signal);
+    return status;
 }
 
 }  // namespace velmoractl

@@ -1,9 +1,11 @@
 // What every command gets: the options, the session, the report, and the device to act on.
 #pragma once
 
+#include <QJsonArray>
 #include <QString>
 #include <string>
 
+#include "keys/held_keys.h"
 #include "platform/capture_device.h"
 #include "tools/cli_failure.h"
 #include "tools/cli_options.h"
@@ -20,6 +22,8 @@ struct CommandContext {
     Report& report;
     // The selected device (traced with --trace); null for list and watch.
     velmora::CaptureDevice* device = nullptr;
+    // A batch's keys pressed and not yet released, which key updates; null outside a batch.
+    velmora::HeldKeys* held = nullptr;
 
     // A failed request on the selected device. An extension-unit transfer that ended with
     // E_INVALIDARG is followed by one more size query, whose answer names the cause.
@@ -47,6 +51,12 @@ void RunStatus(CommandContext& context);
 void RunZoom(CommandContext& context);
 void RunWatch(CommandContext& context);
 void RunXuInfo(CommandContext& context);
+
+// Releases every key in held on device, oldest press first, with a line each ("released
+// Zoom_inButton (放大), left pressed: ..."); after the device vanished (goneAt, its line) they are
+// not sent. Returns the records for the batch's closing document.
+QJsonArray ReleaseHeldKeys(velmora::HeldKeys& held, velmora::CaptureDevice* device, int goneAt,
+                           Report& report);
 
 std::string CheckKey(const Options& options);
 std::string CheckRead(const Options& options);

@@ -24,6 +24,8 @@ constexpr std::string_view kExitStatus = R"(Exit status:
   4 the device vanished 5 permission denied      6 unsupported          7 no size-query answer
   8 checksum mismatch
 On failure one line on standard error names the device and the cause (in a batch also the line).
+A batch that fails, or that SIGINT, SIGTERM or SIGHUP interrupts, first releases the keys it
+left pressed; interrupted, it then ends by that signal.
 )";
 
 const std::vector<CommandSpec> kCommands = {
@@ -115,12 +117,19 @@ Example:
     {"batch", "batch [FILE|-] [--keep-going]", "run the commands of FILE (or standard input), one a line",
      R"(Runs commands one a line, in the command line's own syntax (key menu, read 0x178 --param 1,
 write-string "Studio A"), against one device: one enumeration, one Cfg.ini load. Blank lines
-and lines starting with # are left out; quotes and backslashes work as in a shell. The whole
-input is read and checked first: bad lines are reported with their line numbers and nothing
-is sent. Each command prints what it prints alone (with --json one compact document a line,
+and lines starting with # are left out; quotes and backslashes work as in a shell. The input
+is UTF-8 (a byte-order mark is skipped, CRLF line ends work); UTF-16 is refused (exit 2): save
+it as UTF-8. The whole input is read and checked first: bad lines (a NUL byte among them) are
+reported with their line numbers and nothing is sent. Each command prints what it prints alone (with --json one compact document a line,
 with "line"). The first failure stops the batch with that command's exit status and names
 its line; with --keep-going the rest run and the exit status is the first failure's. After
 the device vanished the later commands are not sent and fail as device-gone.
+A batch that fails, or that SIGINT, SIGTERM or SIGHUP interrupts (Ctrl-C or Ctrl-Break in a
+Windows console; the command under way finishes first), releases every key it pressed and did
+not release, a line each ("released Zoom_inButton (放大), left pressed: ..."; with --json under
+"released" in the closing document); with --keep-going at its end. Interrupted, it then ends by
+that signal (Windows: exit status 130); a second signal a second later ends it at once. A batch
+that succeeds leaves a pressed key as it is, as 'velmoractl key NAME press' does.
 Options on a line: --param and --command only; the others go before 'batch'.
 FILE '-' or none: standard input.
 Examples:

@@ -26,6 +26,23 @@ std::string KeyAction(const Options& options)
     return options.operands.size() > 1 ? options.operands[1] : "click";
 }
 
+// "Zoom_inButton (放大)"
+std::string KeyText(const velmora::KeyDefinition& key)
+{
+    return std::string(key.objectName) + " (" + std::string(key.caption) + ")";
+}
+
+velmora::Status SendKeySlot(velmora::CaptureDevice* device, const velmora::KeySlotAction& step)
+{
+    return velmora::WriteRegister(device, velmora::KeyRegisterAddress, step.data, velmora::KeyParam,
+                                  velmora::KeyCommand);
+}
+
+QString Utf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+}
+
 }  // namespace
 
 std::string CheckKey(const Options& options)
@@ -51,7 +68,7 @@ void RunKey(CommandContext& context)
     if (action != "release") slotIndices.push_back(2 * keyIndex);
     if (action != "press") slotIndices.push_back(2 * keyIndex + 1);
 
-    const std::string keyText = std::string(key->objectName) + " (" + std::string(key->caption) + ")";
+    const std::string keyText = KeyText(*key);
     QJsonArray events;
     for (int slot : slotIndices) {
         const velmora::KeySlotAction step = velmora::KeySlot(slot);
@@ -60,9 +77,9 @@ void RunKey(CommandContext& context)
         if (!step.writes) {
             context.report.Line(keyText + " " + event + ": sends nothing");
         } else {
-            status = velmora::WriteRegister(context.device, velmora::KeyRegisterAddress, step.data,
-                                            velmora::KeyParam, velmora::KeyCommand);
+            status = SendKeySlot(context.device, step);
             if (*status == velmora::StatusOk) {
+                if (context.held) context.held->Sent(slot);
                 context.report.Line(keyText + " " + event + ": wrote " + ByteText(step.data) +
                                     " to register " + ByteText(velmora::KeyRegisterAddress));
             } else {
@@ -84,12 +101,36 @@ void RunKey(CommandContext& context)
         events.append(record);
     }
     if (!context.report.Json()) return;
-    context.report.Set("key",
-                       QString::fromUtf8(key->objectName.data(), static_cast<int>(key->objectName.size())));
-    context.report.Set("caption",
-                       QString::fromUtf8(key->caption.data(), static_cast<int>(key->caption.size())));
+    context.report.Set("key", Utf8(key->objectName));
+    context.report.Set("caption", Utf8(key->caption));
     context.report.Set("action", QString::fromStdString(action));
     context.report.Set("events", events);
+}
+
+QJsonArray ReleaseHeldKeys(velmora::HeldKeys& held, velmora::CaptureDevice* device, int goneAt,
+                           Report& report)
+{
+    QJsonArray records;
+    for (const int slot : held.TakeReleases()) {
+        const velmora::KeySlotAction step = velmora::KeySlot(slot);
+        QJsonObject record;
+        record.insert("key", Utf8(step.key->objectName));
+        record.insert("sent", goneAt == 0);
+        const std::string keyText = KeyText(*step.key) + ", left pressed: ";
+        if (goneAt > 0) {
+            report.Line("releasing " + keyText + "not sent: the device vanished at line " +
+                        std::to_string(goneAt));
+        } else {
+            const velmora::Status status = SendKeySlot(device, step);
+            record.insert("status", QString::fromStdString(velmora::StatusName(status)));
+            report.Line(status == velmora::StatusOk
+                            ? "released " + keyText + "wrote " + ByteText(step.data) + " to register " +
+                                  ByteText(velmora::KeyRegisterAddress)
+                            : "releasing " + keyText + "failed (" + velmora::StatusName(status) + ")");
+        }
+        records.append(record);
+    }
+    return records;
 }
 
 }  // namespace velmoractl

@@ -4,6 +4,7 @@
 #include "devices/device_change_handling.h"
 #include "tools/commands/command_context.h"
 #include "tools/commands/watch_loop.h"
+#include "tools/terminal_text.h"
 
 namespace velmoractl {
 
@@ -33,7 +34,7 @@ void PrintEvent(bool json, const velmora::DeviceChangeEvent& event)
         const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact);
         std::fprintf(stdout, "%s\n", line.constData());
     } else {
-        std::fprintf(stdout, "%-8s %s\n", kind.c_str(), event.interfaceName.c_str());
+        std::fprintf(stdout, "%-8s %s\n", kind.c_str(), TerminalText(event.interfaceName).c_str());
     }
     std::fflush(stdout);
 }
