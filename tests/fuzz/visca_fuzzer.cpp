@@ -11,17 +11,13 @@
 #include <utility>
 #include <vector>
 
+#include "tests/fuzz/fuzz_check.h"
 #include "tools/bridge/visca_receiver.h"
 
 using namespace velmora;
 using namespace velmora::bridge;
 
 namespace {
-
-#define FUZZ_CHECK(condition)               \
-    do {                                    \
-        if (!(condition)) __builtin_trap(); \
-    } while (0)
 
 std::uint32_t ReadU32(const std::uint8_t* at)
 {

@@ -6,20 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "tests/fuzz/fuzz_check.h"
 #include "tools/bridge/visca_allow.h"
 #include "tools/bridge/visca_mapping.h"
 
 using namespace velmora;
 using namespace velmora::bridge;
-
-namespace {
-
-#define FUZZ_CHECK(condition)               \
-    do {                                    \
-        if (!(condition)) __builtin_trap(); \
-    } while (0)
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
