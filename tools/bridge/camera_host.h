@@ -45,6 +45,7 @@ public:
     std::optional<DeviceInfo> Served(std::optional<BridgeFailure>& failure);
 
     KeyOutcome RunKey(const KeyRequest& request, const HeldOnDevices& ownerHolds);
+    velmora::Backend& Backend() { return m_setup.GetSession().Backend(); }
     StatusOutcome ReadStatus(const std::optional<std::string>& device);
     ZoomOutcome ReadZoom(const std::optional<std::string>& device);
 

@@ -41,7 +41,10 @@ QJsonObject RefusalAnswer(const Decision& decision)
 class Connection : public Closable, public std::enable_shared_from_this<Connection> {
 public:
     Connection(std::shared_ptr<ServeContext> context, tcp::socket socket)
-        : m_context(std::move(context)), m_client(ClientOf(socket)), m_stream(std::move(socket))
+        : m_context(std::move(context)),
+          m_client(ClientOf(socket)),
+          m_deadline(socket.get_executor()),
+          m_stream(std::move(socket))
     {
     }
     ~Connection() override
@@ -68,6 +71,7 @@ public:
 
     void Close() override
     {
+        m_deadline.cancel();
         beast::error_code ignored;
         m_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
         m_stream.close();
@@ -79,7 +83,17 @@ private:
         m_parser.emplace();
         m_parser->header_limit(static_cast<std::uint32_t>(m_context->limits.headerBytes));
         m_parser->body_limit(m_context->limits.bodyBytes);
-        m_stream.expires_after(m_context->limits.idle);
+        // The idle limit ends the read, not the connection (as the stream's own timeout would): a
+        // client that started a request then hears 408.
+        m_stream.expires_never();
+        m_timedOut = false;
+        m_deadline.expires_after(m_context->limits.idle);
+        m_deadline.async_wait([self = shared_from_this()](beast::error_code error) {
+            if (error) return;
+            self->m_timedOut = true;
+            beast::error_code ignored;
+            self->m_stream.socket().cancel(ignored);
+        });
         http::async_read(
             m_stream, m_buffer, *m_parser,
             [self = shared_from_this()](beast::error_code error, std::size_t) { self->OnRead(error); });
@@ -87,6 +101,8 @@ private:
 
     void OnRead(beast::error_code error)
     {
+        m_deadline.cancel();
+        if (m_timedOut) error = beast::error::timeout;
         m_started = std::chrono::steady_clock::now();
         m_method.clear();
         m_target.clear();
@@ -114,6 +130,10 @@ private:
 
     void OnReadError(beast::error_code error)
     {
+        if (m_parser->is_header_done()) {
+            m_method = std::string(m_parser->get().method_string());
+            m_target = std::string(m_parser->get().target());
+        }
         Decision refusal;
         if (error == http::error::header_limit) {
             refusal.status = 431;
@@ -221,6 +241,8 @@ private:
 
     std::shared_ptr<ServeContext> m_context;
     std::string m_client;
+    boost::asio::steady_timer m_deadline;
+    bool m_timedOut = false;
     beast::tcp_stream m_stream;
     beast::flat_buffer m_buffer;
     std::optional<http::request_parser<http::string_body>> m_parser;
