@@ -27,6 +27,14 @@ constexpr std::string_view kExitStatus = R"(Exit status:
 On failure one line on standard error names the device and the cause (in a batch also the line).
 )";
 
+constexpr std::string_view kRemoteControl = R"(Remote control (velmoractl serve --help tells all):
+  velmoractl [--device N|PATH|ID] serve [--http ADDR:PORT] [--token-file FILE] [--hold-limit S]
+listens on 127.0.0.1:8719 unless told otherwise (any other address needs --token-file) and takes
+  POST /v1/keys/NAME/press|release|click   (Content-Type: application/json, body {})
+  GET  /v1/devices, /v1/keys, /v1/status, /v1/zoom, and the WebSocket /v1/events
+A key left pressed is released after the hold limit (10 s), and every held key when serve stops.
+)";
+
 const std::vector<CommandSpec> kCommands = {
     {"list", "list", "the capture devices as the window lists them, with their index (0 = first)",
      R"(Lists the video capture devices in the window's order, each with the window's label:
@@ -222,10 +230,13 @@ std::string GeneralHelp()
         "usage: velmoractl [OPTIONS] COMMAND [ARGUMENTS]\n\nCommands:\n";
     for (const CommandSpec& command : kCommands) {
         std::string synopsis(command.synopsis);
+        // A synopsis too long for the column puts its summary on a line of its own.
+        if (synopsis.size() > 42) synopsis += "\n" + std::string(44, ' ');
         synopsis.resize(std::max<std::size_t>(synopsis.size(), 42), ' ');
         text += "  " + synopsis + " " + std::string(command.summary) + "\n";
     }
-    text += "\n" + std::string(kOptions) + "\n" + std::string(kExitStatus);
+    text +=
+        "\n" + std::string(kOptions) + "\n" + std::string(kExitStatus) + "\n" + std::string(kRemoteControl);
     text +=
         "\nExamples:\n"
         "  velmoractl list\n"
