@@ -20,17 +20,27 @@ BridgeCore::BridgeCore(boost::asio::io_context& loop, CameraWorker& worker,
                        std::chrono::milliseconds holdLimit)
     : m_loop(loop), m_worker(worker), m_holdLimit(holdLimit)
 {
+    m_worker.AnswerThrough(
+        [&loop](std::function<void()> answer) { boost::asio::post(loop, std::move(answer)); });
 }
 
 template <typename Result>
 bool BridgeCore::Submit(bool owed, std::function<Result(CameraHost&)> fn, std::function<void(Result)> then)
 {
     CameraWorker::Job job = [this, fn = std::move(fn), then = std::move(then)](CameraHost& host) {
-        boost::asio::post(m_loop, [then, result = fn(host)]() mutable { then(std::move(result)); });
+        m_worker.Answer([then, result = fn(host)]() mutable { then(std::move(result)); });
     };
-    if (!owed) return m_worker.Submit(std::move(job));
-    m_worker.SubmitOwed(std::move(job));
-    return true;
+    const bool queued =
+        owed ? (m_worker.SubmitOwed(std::move(job), false), true) : m_worker.Submit(std::move(job), false);
+    // One wake of the camera thread for all that this turn of the loop queues.
+    if (queued && !m_wakePosted) {
+        m_wakePosted = true;
+        boost::asio::post(m_loop, [this] {
+            m_wakePosted = false;
+            m_worker.Wake();
+        });
+    }
+    return queued;
 }
 
 void BridgeCore::Key(KeyRequest request, std::function<void(const KeyOutcome&)> done)
@@ -243,7 +253,7 @@ void BridgeCore::Stop(std::function<void()> done)
     }
     m_held.clear();
     for (const auto& [id, key] : owed) SendOwedRelease(id, key, HttpOwner, HoldEnd::Stopping);
-    m_worker.SubmitOwed([this, done](CameraHost&) { boost::asio::post(m_loop, done); });
+    m_worker.SubmitOwed([this, done](CameraHost&) { m_worker.Answer(done); });
 }
 
 }  // namespace velmora::bridge

@@ -89,6 +89,7 @@ private:
     std::vector<std::weak_ptr<Subscriber>> m_subscribers;
     Owner m_lastOwner = HttpOwner;
     bool m_stopping = false;
+    bool m_wakePosted = false;
 };
 
 }  // namespace velmora::bridge

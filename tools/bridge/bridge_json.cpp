@@ -188,4 +188,22 @@ QByteArray Compact(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
+std::string KeyAnswerTexts::Text(const KeyOutcome& outcome)
+{
+    const auto text = [&outcome] { return Compact(KeyAnswer(outcome)).toStdString() + "\n"; };
+    if (outcome.failure) return text();
+    // Everything the answer says, as the key it is remembered under.
+    std::string key = outcome.device.id + '\n' + std::to_string(outcome.device.index) + '\n' +
+                      outcome.device.label + '\n' + outcome.device.path + '\n' +
+                      std::to_string(outcome.keyIndex) + std::to_string(static_cast<int>(outcome.action));
+    for (const KeyWrite& write : outcome.writes) {
+        key += '\n' + std::to_string(write.keyIndex) + (write.press ? 'p' : 'r') +
+               (write.writes ? 'w' : '-') + std::to_string(write.data) + ':' + std::to_string(write.status);
+    }
+    const auto found = m_texts.find(key);
+    if (found != m_texts.end()) return found->second;
+    if (m_texts.size() >= 512) m_texts.clear();
+    return m_texts.emplace(std::move(key), text()).first->second;
+}
+
 }  // namespace velmora::bridge

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "tools/bridge/bridge_types.h"
@@ -23,5 +25,15 @@ QJsonObject KeysAnswer();
 QJsonObject EventJson(const BridgeEvent& event);
 
 QByteArray Compact(const QJsonObject& object);
+
+// The text of KeyAnswer, a line of its own, remembered for answers that recur (a control surface
+// clicking the same key on the same camera gets the same answer every time).
+class KeyAnswerTexts {
+public:
+    std::string Text(const KeyOutcome& outcome);
+
+private:
+    std::unordered_map<std::string, std::string> m_texts;
+};
 
 }  // namespace velmora::bridge

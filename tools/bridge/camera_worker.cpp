@@ -17,33 +17,69 @@ CameraWorker::~CameraWorker()
     m_thread.join();
 }
 
-bool CameraWorker::Submit(Job job)
+bool CameraWorker::Submit(Job job, bool wake)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (m_bounded >= m_capacity) return false;
     ++m_bounded;
     m_jobs.push_back(std::move(job));
     m_isBounded.push_back(true);
-    const bool wake = m_idle;
+    wake = wake && m_idle;
     lock.unlock();
     if (wake) m_wake.notify_one();
     return true;
 }
 
-void CameraWorker::SubmitOwed(Job job)
+void CameraWorker::SubmitOwed(Job job, bool wake)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_jobs.push_back(std::move(job));
     m_isBounded.push_back(false);
-    const bool wake = m_idle;
+    wake = wake && m_idle;
     lock.unlock();
     if (wake) m_wake.notify_one();
 }
 
-void CameraWorker::Run()
+void CameraWorker::Wake()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
+    const bool wake = m_idle && !m_jobs.empty();
+    lock.unlock();
+    if (wake) m_wake.notify_one();
+}
+
+void CameraWorker::AnswerThrough(Poster poster)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_poster = std::move(poster);
+}
+
+void CameraWorker::Answer(std::function<void()> answer)
+{
+    m_answers.push_back(std::move(answer));
+}
+
+void CameraWorker::Flush()
+{
+    if (m_answers.empty()) return;
+    m_poster([answers = std::move(m_answers)] {
+        for (const auto& answer : answers) answer();
+    });
+    m_answers.clear();
+}
+
+void CameraWorker::Run()
+{
+    // A turn's answers wait for the queue to empty, or for this many of them.
+    constexpr std::size_t kAnswersATurn = 32;
+    std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
+        if (!m_answers.empty() && (m_jobs.empty() || m_answers.size() >= kAnswersATurn)) {
+            lock.unlock();
+            Flush();
+            lock.lock();
+            continue;
+        }
         if (m_jobs.empty()) {
             if (m_closing) return;
             m_idle = true;

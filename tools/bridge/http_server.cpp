@@ -31,10 +31,15 @@ std::string ClientOf(const tcp::socket& socket)
     return (peer.address().is_v6() ? "[" + address + "]" : address) + ":" + std::to_string(peer.port());
 }
 
-QJsonObject RefusalAnswer(const Decision& decision)
+std::string Line(const QJsonObject& object)
+{
+    return Compact(object).toStdString() + "\n";
+}
+
+std::string RefusalAnswer(const Decision& decision)
 {
     BridgeFailure failure{FailureKind::BadRequest, decision.cause, decision.message, std::nullopt};
-    return FailureAnswer(failure);
+    return Line(FailureAnswer(failure));
 }
 
 // One HTTP connection: requests read and answered in turn, until the client or a limit ends it.
@@ -173,12 +178,12 @@ private:
                 info.insert("api", "v1");
                 info.insert("holdLimitSeconds", static_cast<double>(context.core.HoldLimit().count()) / 1000);
                 info.insert("devices", static_cast<int>(context.core.Devices().size()));
-                return Answer(decision, info, true);
+                return Answer(decision, Line(info), true);
             }
             case Route::Devices:
-                return Answer(decision, DevicesAnswer(context.core.Devices()), true);
+                return Answer(decision, Line(DevicesAnswer(context.core.Devices())), true);
             case Route::Keys:
-                return Answer(decision, KeysAnswer(), true);
+                return Answer(decision, Line(KeysAnswer()), true);
             case Route::Key: {
                 KeyRequest request;
                 request.client = m_client;
@@ -186,16 +191,16 @@ private:
                 request.keyIndex = decision.keyIndex;
                 request.action = decision.action;
                 return context.core.Key(request, [self](const KeyOutcome& outcome) {
-                    self->AnswerOutcome(outcome.failure, KeyAnswer(outcome));
+                    self->AnswerOutcome(outcome.failure, self->m_context->keyAnswers.Text(outcome));
                 });
             }
             case Route::Status:
                 return context.core.ReadStatus(decision.device, [self](const StatusOutcome& outcome) {
-                    self->AnswerOutcome(outcome.failure, StatusAnswer(outcome));
+                    self->AnswerOutcome(outcome.failure, Line(StatusAnswer(outcome)));
                 });
             case Route::Zoom:
                 return context.core.ReadZoom(decision.device, [self](const ZoomOutcome& outcome) {
-                    self->AnswerOutcome(outcome.failure, ZoomAnswer(outcome));
+                    self->AnswerOutcome(outcome.failure, Line(ZoomAnswer(outcome)));
                 });
             case Route::Events: {
                 LogRequest(context, m_client, m_method, m_target, 101, m_started);
@@ -205,16 +210,16 @@ private:
         }
     }
 
-    void AnswerOutcome(const std::optional<BridgeFailure>& failure, const QJsonObject& body)
+    void AnswerOutcome(const std::optional<BridgeFailure>& failure, std::string body)
     {
         Decision decision;
         decision.status = failure ? HttpStatusOf(*failure) : 200;
         decision.cause = failure ? failure->cause : std::string();
-        Answer(decision, body, true);
+        Answer(decision, std::move(body), true);
     }
 
     // Writes the answer; then reads the next request, when both sides keep the connection.
-    void Answer(const Decision& decision, const QJsonObject& body, bool mayKeep)
+    void Answer(const Decision& decision, std::string body, bool mayKeep)
     {
         const int status = decision.status ? decision.status : 200;
         const unsigned version = m_parser && m_parser->is_header_done() ? m_parser->get().version() : 11;
@@ -225,8 +230,7 @@ private:
         if (status == 401) response->set(http::field::www_authenticate, "Bearer");
         if (status == 405) response->set(http::field::allow, decision.allow);
         if (decision.cause == "busy") response->set(http::field::retry_after, "1");
-        response->body() = Compact(body).toStdString();
-        response->body() += '\n';
+        response->body() = std::move(body);
         response->keep_alive(mayKeep && m_parser && m_parser->is_header_done() &&
                              m_parser->get().keep_alive() && !m_context->stopped);
         response->prepare_payload();

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "tools/bridge/bridge_core.h"
+#include "tools/bridge/bridge_json.h"
 #include "tools/bridge/http_route.h"
 
 namespace velmora::bridge {
@@ -58,6 +59,7 @@ struct ServeContext {
     std::uint64_t lastId = 0;
     std::map<std::uint64_t, std::weak_ptr<Closable>> open;
     std::map<std::uint64_t, std::weak_ptr<EventSocket>> listeners;
+    KeyAnswerTexts keyAnswers;
 };
 
 // One line on standard error unless quiet: time, client, method, path, status, duration.
