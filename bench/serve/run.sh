@@ -61,11 +61,17 @@ echo "trace: $sets MENU packets, $lens size queries, $other other lines (expecte
 count=$(wc -l < "$work/samples")
 echo "serve RSS kB $(spread 1 0 "$work/samples") over the run, $(spread 1 $((count / 5)) "$work/samples") after the first fifth;" \
   "descriptors $(spread 2 $((count / 5)) "$work/samples") after the first fifth ($count samples)"
+echo "RSS kB and descriptors at each fifth of the run: $(awk -v n="$count" 'NR % int(n / 5 + 1) == 0 || NR == n { printf "%s/%s ", $1, $2 }' "$work/samples")"
 
 echo "== 2. trace off: wrk, 2 threads, 50 connections, ${WRK_SECONDS:-6} s; then ab, $clicks clicks"
 start ""
+cpu() { awk '{ print $14 + $15 }' "/proc/$server/stat"; }
+before=$(cpu)
 wrk -t2 -c50 -d"${WRK_SECONDS:-6}"s --latency -s "$here/click.lua" "${url/PORT/$port}" > "$work/wrk.txt"
 grep -E 'requests in|Requests/sec|Non-2xx|Socket errors|^ +(50|99)%' "$work/wrk.txt"
+served=$(awk '/requests in/ { print $1 }' "$work/wrk.txt")
+awk -v t="$(( $(cpu) - before ))" -v hz="$(getconf CLK_TCK)" -v n="$served" \
+  'BEGIN { printf "serve used %.2f s of CPU (both threads): %.1f us a click\n", t / hz, t / hz * 1e6 / n }'
 ab -q -k -n "$clicks" -c 50 -p "$work/body.json" -T application/json "${url/PORT/$port}" > "$work/ab.txt"
 grep -E 'Complete requests|Failed requests|Non-2xx|Requests per second|  50%|  99%' "$work/ab.txt"
 stop

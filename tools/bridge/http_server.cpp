@@ -13,6 +13,7 @@
 
 #include "tools/bridge/bridge_json.h"
 #include "tools/bridge/event_socket.h"
+#include "tools/bridge/http_view.h"
 
 namespace velmora::bridge {
 
@@ -115,22 +116,7 @@ private:
         const auto& request = m_parser->get();
         m_method = std::string(request.method_string());
         m_target = std::string(request.target());
-        RequestView view;
-        view.method = m_method;
-        view.target = m_target;
-        for (auto [field, end] = request.equal_range(http::field::host); field != end; ++field)
-            view.hosts.emplace_back(field->value().data(), field->value().size());
-        const auto header = [&request](http::field name) -> std::optional<std::string_view> {
-            const auto found = request.find(name);
-            if (found == request.end()) return std::nullopt;
-            return std::string_view(found->value().data(), found->value().size());
-        };
-        view.authorization = header(http::field::authorization);
-        view.contentType = header(http::field::content_type);
-        view.origin = header(http::field::origin);
-        view.websocketUpgrade = beast::websocket::is_upgrade(request);
-        view.body = request.body();
-        Dispatch(DecideRequest(view, m_context->policy));
+        Dispatch(DecideRequest(ViewOf(request), m_context->policy));
     }
 
     void OnReadError(beast::error_code error)
