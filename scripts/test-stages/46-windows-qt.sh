@@ -35,7 +35,7 @@ find_wine || { echo "$stage: wine64 not found"; record 0 1 0; exit 1; }
 # out through CMake), the program and the helper that sends it device-change messages.
 tests=(velmora_window_tests velmora_key_tests velmora_device_tests velmora_startup_tests
   velmora_device_change_tests velmora_config_tests velmora_window_config_tests velmora_window_xu_tests)
-targets=("${tests[@]}" velmora velmora-send-device-change)
+targets=("${tests[@]}" velmora velmora-send-device-change velmoractl)
 
 t0=$(date +%s)
 if ! timeout 600 cmake -S "$root" -B "$dir" -G Ninja \
@@ -83,6 +83,21 @@ WINE64=$wine64 timeout 600 bash "$root/tests/windows_gui/window-checks.sh" "$dir
 cat "$checks_log"
 elapsed "the real window under wine on Xvfb" "$t0"
 result=$(grep -E '^window-checks: [0-9]+ passed, [0-9]+ failed' "$checks_log" | tail -1)
+if [ -z "$result" ]; then
+  failed=$((failed + 1))
+else
+  passed=$((passed + $(sed -E 's/.* ([0-9]+) passed.*/\1/' <<<"$result")))
+  failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$result")))
+fi
+
+# velmoractl.exe serve on the simulated camera, reached over loopback with curl.
+t0=$(date +%s)
+serve_log="$dir.serve-checks.log"
+WINE64=$wine64 timeout 300 bash "$root/tests/windows_gui/serve-checks.sh" "$dir" "$dir/serve-checks" \
+  < /dev/null > "$serve_log" 2>&1
+cat "$serve_log"
+elapsed "velmoractl.exe serve under wine" "$t0"
+result=$(grep -E '^serve-checks: [0-9]+ passed, [0-9]+ failed' "$serve_log" | tail -1)
 if [ -z "$result" ]; then
   failed=$((failed + 1))
 else

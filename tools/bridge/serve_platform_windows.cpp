@@ -66,7 +66,7 @@ void PlatformEvents::Start(CameraHost& host)
         };
         Status status = StatusOk;
         std::string error;
-        const bool watched = WatchDeviceChanges(
+        const bool watched = velmoractl::WatchDeviceChanges(
             *state->source, WatchedInterfaceClasses[0], sink,
             [&] {
                 told = true;
@@ -94,7 +94,7 @@ void PlatformEvents::Stop()
     boost::system::error_code ignored;
     m_state->stopSignals.cancel(ignored);
     if (m_state->window.joinable()) {
-        StopWatchingDeviceChanges();
+        velmoractl::StopWatchingDeviceChanges();
         m_state->window.join();
     }
 }
