@@ -490,7 +490,7 @@ check_serve() {
   stop_camera
   start_camera serve || { fail $name "no camera"; return; }
   velmoractl --json list
-  id=$(sed -n 's/.*"id":"\([0-9a-f-]*\)".*/\1/p' <<< "$ctl_out" | head -1)
+  id=$(sed -n 's/.*"id": *"\([0-9a-f-]*\)".*/\1/p' <<< "$ctl_out" | head -1)
   [ -n "$id" ] || { fail $name "list --json gives no id: $ctl_out"; return; }
   if ! start_serve --device "$id" --hold-limit 3; then
     fail $name "serve did not start: $(tr '\n' '|' < "$out/serve.err")"; kill "$serve_pid" 2> /dev/null; return

@@ -80,28 +80,24 @@ void BridgeCore::Key(KeyRequest request, std::function<void(const KeyOutcome&)> 
     if (!queued) refuse(FailureKind::Busy);
 }
 
-void BridgeCore::ReadStatus(std::optional<std::string> device, std::function<void(const StatusOutcome&)> done)
+template <typename Outcome>
+void BridgeCore::Query(std::function<Outcome(CameraHost&)> fn, std::function<void(const Outcome&)> done)
 {
-    const bool queued =
-        !m_stopping && Submit<StatusOutcome>(
-                           false, [device](CameraHost& host) { return host.ReadStatus(device); },
-                           [done](StatusOutcome outcome) { done(outcome); });
-    if (queued) return;
-    StatusOutcome outcome;
+    if (!m_stopping && Submit<Outcome>(false, std::move(fn), [done](Outcome outcome) { done(outcome); }))
+        return;
+    Outcome outcome;
     outcome.failure = Refusal(m_stopping ? FailureKind::Stopping : FailureKind::Busy);
     boost::asio::post(m_loop, [done = std::move(done), outcome] { done(outcome); });
 }
 
+void BridgeCore::ReadStatus(std::optional<std::string> device, std::function<void(const StatusOutcome&)> done)
+{
+    Query<StatusOutcome>([device](CameraHost& host) { return host.ReadStatus(device); }, std::move(done));
+}
+
 void BridgeCore::ReadZoom(std::optional<std::string> device, std::function<void(const ZoomOutcome&)> done)
 {
-    const bool queued =
-        !m_stopping && Submit<ZoomOutcome>(
-                           false, [device](CameraHost& host) { return host.ReadZoom(device); },
-                           [done](ZoomOutcome outcome) { done(outcome); });
-    if (queued) return;
-    ZoomOutcome outcome;
-    outcome.failure = Refusal(m_stopping ? FailureKind::Stopping : FailureKind::Busy);
-    boost::asio::post(m_loop, [done = std::move(done), outcome] { done(outcome); });
+    Query<ZoomOutcome>([device](CameraHost& host) { return host.ReadZoom(device); }, std::move(done));
 }
 
 void BridgeCore::Apply(const KeyOutcome& outcome, Owner owner)

@@ -69,6 +69,9 @@ private:
     // Posts fn's result on the camera thread back to the loop as then(result).
     template <typename Result>
     bool Submit(bool owed, std::function<Result(CameraHost&)> fn, std::function<void(Result)> then);
+    // A query (status, zoom) on the camera thread, or its refusal when busy or stopping.
+    template <typename Outcome>
+    void Query(std::function<Outcome(CameraHost&)> fn, std::function<void(const Outcome&)> done);
     void Apply(const KeyOutcome& outcome, Owner owner);
     void ArmLimit(const std::string& deviceId, int keyIndex);
     // Sends a release the hold state no longer counts as owed, and publishes it.
