@@ -102,8 +102,7 @@ void BridgeCore::ReadZoom(std::optional<std::string> device, std::function<void(
 
 void BridgeCore::Apply(const KeyOutcome& outcome, Owner owner)
 {
-    const auto held = m_held.find(outcome.device.id);
-    if (outcome.device.id.empty() || (held == m_held.end() && outcome.action == KeyAction::Release)) return;
+    if (outcome.device.id.empty()) return;
     HeldKeys& keys = m_held[outcome.device.id];
     for (const KeyWrite& write : outcome.writes) {
         // A release that failed leaves the hold to the limit, which tries once more.
