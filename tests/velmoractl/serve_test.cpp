@@ -66,7 +66,7 @@ protected:
     {
         ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
         EXPECT_TRUE(m_process.waitForFinished(10000));
-        EXPECT_EQ(m_process.exitCode(), 0);
+        EXPECT_EQ(m_process.exitCode(), 0) << m_err << m_process.readAllStandardError().toStdString();
         m_err += m_process.readAllStandardError().toStdString();
         return m_err;
     }

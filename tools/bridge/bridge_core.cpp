@@ -27,8 +27,11 @@ BridgeCore::BridgeCore(boost::asio::io_context& loop, CameraWorker& worker,
 template <typename Result>
 bool BridgeCore::Submit(bool owed, std::function<Result(CameraHost&)> fn, std::function<void(Result)> then)
 {
-    CameraWorker::Job job = [this, fn = std::move(fn), then = std::move(then)](CameraHost& host) {
-        m_worker.Answer([then, result = fn(host)]() mutable { then(std::move(result)); });
+    // On the camera thread the job reaches the worker only: the core is the loop's, and may be gone
+    // by the time the worker finishes what it was given.
+    CameraWorker::Job job = [&worker = m_worker, fn = std::move(fn),
+                             then = std::move(then)](CameraHost& host) {
+        worker.Answer([then, result = fn(host)]() mutable { then(std::move(result)); });
     };
     const bool queued =
         owed ? (m_worker.SubmitOwed(std::move(job), false), true) : m_worker.Submit(std::move(job), false);
@@ -248,7 +251,7 @@ void BridgeCore::Stop(std::function<void()> done)
     }
     m_held.clear();
     for (const auto& [id, key] : owed) SendOwedRelease(id, key, HttpOwner, HoldEnd::Stopping);
-    m_worker.SubmitOwed([this, done](CameraHost&) { m_worker.Answer(done); });
+    m_worker.SubmitOwed([&worker = m_worker, done](CameraHost&) { worker.Answer(done); });
 }
 
 }  // namespace velmora::bridge

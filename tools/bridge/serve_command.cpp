@@ -1,5 +1,6 @@
 #include "tools/bridge/serve_command.h"
 
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/ip/address.hpp>
 #include <cmath>
 #include <cstdio>
@@ -149,6 +150,9 @@ int RunServe(const velmoractl::Options& options)
         return report.Finish();
     }
 
+    // The loop runs until the camera thread has sent the releases owed at the end, whatever else
+    // has run out of work by then.
+    auto busy = boost::asio::make_work_guard(loop);
     bool stopping = false;
     std::size_t released = 0;
     PlatformEvents events(
@@ -158,7 +162,10 @@ int RunServe(const velmoractl::Options& options)
             stopping = true;
             released = core.Holds().size();
             server.Stop();
-            core.Stop([&loop] { loop.stop(); });
+            core.Stop([&] {
+                busy.reset();
+                loop.stop();
+            });
         });
     events.Start(host);
 
