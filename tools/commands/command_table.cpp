@@ -29,6 +29,7 @@ On failure one line on standard error names the device and the cause (in a batch
 
 constexpr std::string_view kRemoteControl = R"(Remote control (velmoractl serve --help tells all):
   velmoractl [--device N|PATH|ID] serve [--http ADDR:PORT] [--token-file FILE] [--hold-limit S]
+                                        [--idle-limit S] [--quiet]
 listens on 127.0.0.1:8719 unless told otherwise (any other address needs --token-file) and takes
   POST /v1/keys/NAME/press|release|click   (Content-Type: application/json, body {})
   GET  /v1/devices, /v1/keys, /v1/status, /v1/zoom, and the WebSocket /v1/events
