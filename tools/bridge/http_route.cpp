@@ -22,16 +22,6 @@ Decision Refuse(int status, std::string cause, std::string message, std::string 
     return decision;
 }
 
-bool SameText(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 std::string_view Trim(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -162,7 +152,8 @@ bool OriginAllowed(std::string_view origin, std::string_view listenAddress)
 
 bool IsJsonMediaType(std::string_view contentType)
 {
-    return SameText(Trim(contentType.substr(0, contentType.find(';'))), "application/json");
+    return velmoractl::SameIgnoringCase(Trim(contentType.substr(0, contentType.find(';'))),
+                                        "application/json");
 }
 
 }  // namespace
@@ -197,7 +188,7 @@ bool HostAllowed(std::string_view host, std::string_view listenAddress)
         if (!std::isdigit(static_cast<unsigned char>(c))) return false;
     }
     if (name.empty() || port.size() > 5) return false;
-    if (SameText(name, "localhost")) return true;
+    if (velmoractl::SameIgnoringCase(name, "localhost")) return true;
     const auto given = IpAddress(name);
     const auto listening = IpAddress(listenAddress);
     if (!given || !listening) return false;
@@ -219,7 +210,7 @@ Decision DecideRequest(const RequestView& request, const ListenPolicy& policy)
     }
     if (policy.token) {
         std::string_view given = Trim(request.authorization.value_or(""));
-        const bool bearer = given.size() > 7 && SameText(given.substr(0, 7), "bearer ");
+        const bool bearer = given.size() > 7 && velmoractl::SameIgnoringCase(given.substr(0, 7), "bearer ");
         if (!bearer || !SameSecret(Trim(given.substr(7)), *policy.token)) {
             return Refuse(401, "unauthorised", "this server needs Authorization: Bearer TOKEN");
         }
