@@ -6,16 +6,22 @@
 
 namespace velmora {
 
-void HeldKeys::Sent(int slotIndex)
+void HeldKeys::Sent(int slotIndex, Owner owner)
 {
     if (slotIndex < 0 || slotIndex >= KeySlotCount) return;
     const int key = slotIndex / 2;
     if (!Keys[static_cast<std::size_t>(key)].releaseCode) return;
     const auto found = std::find(m_keys.begin(), m_keys.end(), key);
+    const auto at = static_cast<std::size_t>(found - m_keys.begin());
     if (slotIndex % 2 == 1) {
-        if (found != m_keys.end()) m_keys.erase(found);
+        if (found == m_keys.end()) return;
+        m_keys.erase(found);
+        m_owners.erase(m_owners.begin() + static_cast<std::ptrdiff_t>(at));
     } else if (found == m_keys.end()) {
         m_keys.push_back(key);
+        m_owners.push_back(owner);
+    } else {
+        m_owners[at] = owner;
     }
 }
 
@@ -24,12 +30,35 @@ bool HeldKeys::Holds(int keyIndex) const
     return std::find(m_keys.begin(), m_keys.end(), keyIndex) != m_keys.end();
 }
 
+std::optional<HeldKeys::Owner> HeldKeys::HolderOf(int keyIndex) const
+{
+    const auto found = std::find(m_keys.begin(), m_keys.end(), keyIndex);
+    if (found == m_keys.end()) return std::nullopt;
+    return m_owners[static_cast<std::size_t>(found - m_keys.begin())];
+}
+
 std::vector<int> HeldKeys::TakeReleases()
 {
     std::vector<int> slots;
     slots.reserve(m_keys.size());
     for (int key : m_keys) slots.push_back(2 * key + 1);
     m_keys.clear();
+    m_owners.clear();
+    return slots;
+}
+
+std::vector<int> HeldKeys::TakeReleases(Owner owner)
+{
+    std::vector<int> slots;
+    for (std::size_t i = 0; i < m_keys.size();) {
+        if (m_owners[i] != owner) {
+            ++i;
+            continue;
+        }
+        slots.push_back(2 * m_keys[i] + 1);
+        m_keys.erase(m_keys.begin() + static_cast<std::ptrdiff_t>(i));
+        m_owners.erase(m_owners.begin() + static_cast<std::ptrdiff_t>(i));
+    }
     return slots;
 }
 

@@ -12,6 +12,8 @@ namespace velmora {
 
 inline constexpr std::string_view PropertyFriendlyName = "FriendlyName";
 inline constexpr std::string_view PropertyDevicePath = "DevicePath";
+// The USB device's serial number, where the platform reveals it apart from the path (Linux).
+inline constexpr std::string_view PropertySerialNumber = "SerialNumber";
 
 // IPropertyBag with VT_BSTR reads; the value is UTF-8.
 class PropertyBag {

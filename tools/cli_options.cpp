@@ -14,6 +14,10 @@ std::optional<std::string>* ValueSlot(Options& options, std::string_view name)
     if (name == "--device") return &options.device;
     if (name == "--param") return &options.param;
     if (name == "--command") return &options.commandByte;
+    if (name == "--http") return &options.http;
+    if (name == "--token-file") return &options.tokenFile;
+    if (name == "--hold-limit") return &options.holdLimit;
+    if (name == "--idle-limit") return &options.idleLimit;
     return nullptr;
 }
 
@@ -24,6 +28,7 @@ bool* FlagSlot(Options& options, std::string_view name)
     if (name == "--help" || name == "-h") return &options.help;
     if (name == "--raw-command") return &options.rawCommand;
     if (name == "--keep-going") return &options.keepGoing;
+    if (name == "--quiet") return &options.quiet;
     return nullptr;
 }
 

@@ -20,6 +20,12 @@ struct Options {
     std::vector<std::string> operands;
     std::optional<std::string> param;        // --param, raw text
     std::optional<std::string> commandByte;  // --command, raw text
+    // serve
+    std::optional<std::string> http;       // --http ADDR:PORT
+    std::optional<std::string> tokenFile;  // --token-file
+    std::optional<std::string> holdLimit;  // --hold-limit SECONDS
+    std::optional<std::string> idleLimit;  // --idle-limit SECONDS
+    bool quiet = false;                    // --quiet
 };
 
 // Options may stand before or after the command; "--" ends them. On error returns nullopt and

@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "devices/device_enumeration.h"
+#include "devices/device_id.h"
 #include "devices/device_label.h"
 #include "tools/cli_number.h"
 #include "tools/device_node.h"
@@ -25,13 +26,17 @@ bool IsWordCharacter(char c)
     return std::isalnum(static_cast<unsigned char>(c)) != 0;
 }
 
-std::optional<std::string> ReadDevicePath(velmora::Moniker& moniker)
+// "DevicePath" and the id made from it (empty when the path cannot be read).
+void ReadDevicePath(velmora::Moniker& moniker, DeviceEntry& entry)
 {
     std::unique_ptr<velmora::PropertyBag> bag;
-    if (velmora::Failed(moniker.BindToStorage(bag)) || !bag) return std::nullopt;
+    if (velmora::Failed(moniker.BindToStorage(bag)) || !bag) return;
     std::string path;
-    if (bag->Read(velmora::PropertyDevicePath, path) != velmora::StatusOk) return std::nullopt;
-    return path;
+    if (bag->Read(velmora::PropertyDevicePath, path) != velmora::StatusOk) return;
+    std::string serial;
+    if (bag->Read(velmora::PropertySerialNumber, serial) != velmora::StatusOk) serial.clear();
+    entry.id = velmora::StableDeviceId(path, serial);
+    entry.path = std::move(path);
 }
 
 }  // namespace
@@ -55,6 +60,15 @@ bool PathMatches(const std::string& path, const std::string& selector)
 Session::~Session()
 {
     velmora::ClearDeviceTable(m_table);
+}
+
+void Session::Forget()
+{
+    m_selected = nullptr;
+    m_devices.clear();
+    velmora::ClearDeviceTable(m_table);
+    m_enumerated = false;
+    m_enumerationProblem.clear();
 }
 
 std::optional<Failure> Session::Open(const Options& options)
@@ -92,31 +106,45 @@ const std::vector<DeviceEntry>& Session::Devices()
         // As the window: a device whose properties cannot be read now is left out, not the rest.
         if (!velmora::BuildDeviceLabel(entry.label, m_table.monikers[i].get())) continue;
         entry.index = static_cast<int>(m_devices.size());
-        entry.path = ReadDevicePath(*m_table.monikers[i]);
+        ReadDevicePath(*m_table.monikers[i], entry);
+        if (entry.id.empty()) entry.id = velmora::StableDeviceId(entry.label.toStdString(), "");
         entry.device = m_table.filters[i].get();
         m_devices.push_back(std::move(entry));
     }
+    std::vector<std::string> ids;
+    for (const DeviceEntry& entry : m_devices) ids.push_back(entry.id);
+    velmora::DisambiguateDeviceIds(ids);
+    for (std::size_t i = 0; i < ids.size(); ++i) m_devices[i].id = ids[i];
     return m_devices;
 }
 
 std::optional<Failure> Session::Select(const std::optional<std::string>& selector)
 {
+    std::optional<Failure> failure;
+    m_selected = Find(selector.value_or("0"), failure);
+    return failure;
+}
+
+const DeviceEntry* Session::Find(const std::string& wanted, std::optional<Failure>& failure)
+{
     const std::vector<DeviceEntry>& devices = Devices();
-    const std::string wanted = selector.value_or("0");
     std::string numberError;
     const auto index = ParseNumber(wanted, 0xFFFFFFFFu, numberError);
     if (index) {
-        if (*index < devices.size()) {
-            m_selected = &devices[*index];
-            return std::nullopt;
-        }
+        if (*index < devices.size()) return &devices[*index];
         if (devices.empty()) {
             std::string message = "no capture device found";
             if (!m_enumerationProblem.empty()) message += ": " + m_enumerationProblem;
-            return NoDeviceFailure(message);
+            failure = NoDeviceFailure(message);
+        } else {
+            failure = NoDeviceFailure("no device " + wanted + ": " + std::to_string(devices.size()) +
+                                      " capture device(s) listed (0 to " +
+                                      std::to_string(devices.size() - 1) + ")");
         }
-        return NoDeviceFailure("no device " + wanted + ": " + std::to_string(devices.size()) +
-                               " capture device(s) listed (0 to " + std::to_string(devices.size() - 1) + ")");
+        return nullptr;
+    }
+    for (const DeviceEntry& entry : devices) {
+        if (Lower(entry.id) == Lower(wanted)) return &entry;
     }
     std::vector<std::string> candidates{wanted};
     const QFileInfo file(QString::fromStdString(wanted));
@@ -130,17 +158,17 @@ std::optional<Failure> Session::Select(const std::optional<std::string>& selecto
         for (const DeviceEntry& entry : devices) {
             if (!entry.path || !PathMatches(*entry.path, candidate)) continue;
             if (match && match != &entry) {
-                return UsageFailure("--device " + wanted + " matches more than one device (" +
-                                    std::to_string(match->index) + " and " + std::to_string(entry.index) +
-                                    "); give an index or a longer path");
+                failure = UsageFailure("--device " + wanted + " matches more than one device (" +
+                                       std::to_string(match->index) + " and " + std::to_string(entry.index) +
+                                       "); give an index, an id or a longer path");
+                return nullptr;
             }
             match = &entry;
         }
         if (match) break;
     }
-    if (!match) return NoDeviceFailure("no capture device matches --device " + wanted);
-    m_selected = match;
-    return std::nullopt;
+    if (!match) failure = NoDeviceFailure("no capture device matches --device " + wanted);
+    return match;
 }
 
 std::string Session::Subject() const

@@ -18,6 +18,7 @@ struct DeviceEntry {
     int index = 0;                             // position in the list, 0 = first
     QString label;                             // as the window shows it
     std::optional<std::string> path;           // "DevicePath", when readable
+    std::string id;                            // stable across unplug and replug (StableDeviceId)
     velmora::CaptureDevice* device = nullptr;  // owned by the session's table
 };
 
@@ -39,10 +40,17 @@ public:
     // stopping at the first device whose property store cannot be opened.
     const std::vector<DeviceEntry>& Devices();
 
+    // Gives the devices back; the next Devices() enumerates again. The selection is forgotten.
+    void Forget();
+
     // Why the list is empty, when the enumeration itself failed; empty otherwise.
     const std::string& EnumerationProblem() const { return m_enumerationProblem; }
 
-    // The device --device names: a list index, or a device path or node.
+    // The device a selector names: a list index, a device id, or a device path or node. Null with
+    // failure set when none or more than one matches.
+    const DeviceEntry* Find(const std::string& selector, std::optional<Failure>& failure);
+
+    // The device --device names (index 0 without one), as Find.
     std::optional<Failure> Select(const std::optional<std::string>& selector);
     const DeviceEntry& Selected() const { return *m_selected; }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "tools/bridge/serve_command.h"
 #include "tools/cli_options.h"
 #include "tools/cli_report.h"
 #include "tools/cli_setup.h"
@@ -56,7 +57,8 @@ int RunVelmoractl(const std::vector<std::string>& arguments)
         report.Fail(UsageFailure(problem + "; " + UsageLine(command)));
         return report.Finish();
     }
-    if (!command->run) return RunBatch(options);
+    if (!command->run)
+        return command->name == "serve" ? velmora::bridge::RunServe(options) : RunBatch(options);
 
     Setup setup;
     if (auto failure = setup.Prepare(options, command->needsDevice, command->run == RunWatch)) {

@@ -30,6 +30,8 @@ public:
             value = m_device->devicePath;
         } else if (name == PropertyDeviceNode) {
             value = m_device->node.devNode;
+        } else if (name == PropertySerialNumber && !m_device->node.usbSerial.empty()) {
+            value = m_device->node.usbSerial;
         } else {
             return StatusInvalidArg;
         }

@@ -102,6 +102,7 @@ void ReadParent(const fs::path& classDir, VideoNode& node)
     node.vendorId = static_cast<std::uint16_t>(*vendor);
     node.productId = static_cast<std::uint16_t>(*product);
     node.usbProduct = ReadFileLine((usbDevice / "product").string()).value_or("");
+    node.usbSerial = ReadFileLine((usbDevice / "serial").string()).value_or("");
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ struct VideoNode {
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
     std::string usbProduct;  // the device's product string (sysfs `product`); may be empty
+    std::string usbSerial;   // its serial number string (sysfs `serial`); may be empty
     int interfaceNumber = -1;
 };
 

@@ -250,7 +250,7 @@ std::shared_ptr<SimCamera> SimBackend::Plug(SimCameraConfig config)
     return camera;
 }
 
-bool SimBackend::Unplug(const std::shared_ptr<SimCamera>& camera)
+bool SimBackend::Unplug(std::shared_ptr<SimCamera> camera)
 {
     const auto found = std::find(m_cameras.begin(), m_cameras.end(), camera);
     if (!camera || found == m_cameras.end()) return false;

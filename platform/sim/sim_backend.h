@@ -41,10 +41,11 @@ public:
     // Plugs a camera in while the program runs: it joins the enumeration after the others and
     // every device-change registration for the capture class hears its arrival. GUI thread only.
     std::shared_ptr<SimCamera> Plug(SimCameraConfig camera);
-    // Pulls a camera out: it leaves the enumeration, the capture devices already bound to it
-    // answer StatusDeviceNotConnected, and the registrations hear its removal. False for a camera
-    // that is not (or no longer) one of Cameras(). GUI thread only.
-    bool Unplug(const std::shared_ptr<SimCamera>& camera);
+    // Pulls a camera out (taken by value: the caller may pass an element of Cameras()): it leaves the
+    // enumeration, the capture devices already bound to it answer StatusDeviceNotConnected, and the
+    // registrations hear its removal. False for a camera that is not (or no longer) one of Cameras(). GUI
+    // thread only.
+    bool Unplug(std::shared_ptr<SimCamera> camera);
     // Plugs and pulls cameras as *.camera files come and go in folder (see SimHotplugFolder);
     // the sources created afterwards signal through its descriptor. False, with error set, when
     // the folder cannot be watched.

@@ -35,7 +35,7 @@ find_wine || { echo "$stage: wine64 not found"; record 0 1 0; exit 1; }
 # out through CMake), the program and the helper that sends it device-change messages.
 tests=(velmora_window_tests velmora_key_tests velmora_device_tests velmora_startup_tests
   velmora_device_change_tests velmora_config_tests velmora_window_config_tests velmora_window_xu_tests)
-targets=("${tests[@]}" velmora velmora-send-device-change)
+targets=("${tests[@]}" velmora velmora-send-device-change velmoractl)
 
 t0=$(date +%s)
 if ! configure_qt_cross "$dir" "$qt" "$dir.configure.log"; then
@@ -70,19 +70,26 @@ elapsed "GUI tests under wine (offscreen)" "$t0"
 count_gtest_cases "$log" "$code"
 echo "$stage: GUI tests: $passed passed, $failed failed, $skipped skipped (GoogleTest cases under wine64)"
 
-t0=$(date +%s)
-checks_log="$dir.window-checks.log"
-WINE64=$wine64 timeout 600 bash "$root/tests/windows_gui/window-checks.sh" "$dir" "$qt" "$dir/window-checks" \
-  < /dev/null > "$checks_log" 2>&1
-cat "$checks_log"
-elapsed "the real window under wine on Xvfb" "$t0"
-result=$(grep -E '^window-checks: [0-9]+ passed, [0-9]+ failed' "$checks_log" | tail -1)
-if [ -z "$result" ]; then
-  failed=$((failed + 1))
-else
-  passed=$((passed + $(sed -E 's/.* ([0-9]+) passed.*/\1/' <<<"$result")))
-  failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$result")))
-fi
+# run_checks NAME SECONDS WHAT SCRIPT ARGUMENTS...: runs a check script (its last line
+# "NAME: N passed, N failed") and adds its counts; a script that ends without that line counts as failed.
+run_checks() {
+  local name=$1 limit=$2 what=$3 script=$4 log="$dir.$1.log" result t0
+  shift 4
+  t0=$(date +%s)
+  WINE64=$wine64 timeout "$limit" bash "$root/tests/windows_gui/$script" "$@" < /dev/null > "$log" 2>&1
+  cat "$log"
+  elapsed "$what" "$t0"
+  result=$(grep -E "^$name: [0-9]+ passed, [0-9]+ failed" "$log" | tail -1)
+  if [ -z "$result" ]; then
+    failed=$((failed + 1))
+  else
+    passed=$((passed + $(sed -E 's/.* ([0-9]+) passed.*/\1/' <<<"$result")))
+    failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$result")))
+  fi
+}
+run_checks window-checks 600 "the real window under wine on Xvfb" window-checks.sh "$dir" "$qt" "$dir/window-checks"
+# velmoractl.exe serve on the simulated camera, reached over loopback with curl.
+run_checks serve-checks 300 "velmoractl.exe serve under wine" serve-checks.sh "$dir" "$dir/serve-checks"
 
 echo "$stage: $passed passed, $failed failed, $skipped skipped"
 record "$passed" "$failed" "$skipped"

@@ -77,7 +77,8 @@ for path in /usr/bin/velmora /usr/bin/velmoractl /usr/share/applications/io.gith
     /usr/share/metainfo/io.github.velmora.velmora.metainfo.xml /usr/share/icons/hicolor/scalable/apps/velmora.svg \
     /usr/share/man/man1/velmora.1.gz /usr/share/man/man1/velmoractl.1.gz \
     /usr/share/bash-completion/completions/velmoractl /usr/share/doc/velmora/copyright \
-    /usr/share/doc/velmora/changelog.gz /usr/share/doc/velmora/examples/70-velmora-camera.rules; do
+    /usr/share/doc/velmora/changelog.gz /usr/share/doc/velmora/examples/70-velmora-camera.rules \
+    /usr/lib/systemd/user/velmoractl-serve.service; do
   grep -qx "$path" "$contents" || missing+=" $path"
 done
 for size in 16 22 24 32 48 64 128 256; do
@@ -200,9 +201,9 @@ text=$(in_chroot 60 env MANWIDTH=100 man velmoractl 2> /dev/null)
 # The completion's word lists against what the installed velmoractl itself names.
 cp "$root/tests/deb/completion-probe.sh" "$chroot/tmp/completion-probe.sh"
 mapfile -t got < <(in_chroot 60 bash /tmp/completion-probe.sh "velmoractl " "velmoractl key " \
-  "velmoractl --backend sim --device " "velmoractl --backend " "velmoractl key menu " 2>&1)
+  "velmoractl --backend sim --device " "velmoractl --backend " "velmoractl key menu " "velmoractl serve --" 2>&1)
 rm -f "$chroot/tmp/completion-probe.sh"
-commands=$(in_chroot 60 velmoractl --help | awk '/^Commands:/ { on = 1; next } on && !NF { exit } on { print $1 }')
+commands=$(in_chroot 60 velmoractl --help | awk '/^Commands:/ { on = 1; next } on && !NF { exit } on && /^  [^ ]/ { print $1 }')
 commands=$(printf '%s\nhelp\n' "$commands" | sort | tr '\n' ' ' | sed 's/ $//')
 keys=$(in_chroot 60 sh -c 'cd /tmp && velmoractl --backend sim key no-such-key' 2>&1 | sed -n 's/.*(one of \(.*\)).*/\1/p' |
   tr ' ' '\n' | sort | tr '\n' ' ' | sed 's/ $//')
@@ -212,6 +213,13 @@ bad=
 [ "${got[2]:-}" = "0 1" ] || bad+="--device on sim '${got[2]:-}', expected '0 1'; "
 [ "${got[3]:-}" = "native sim" ] || bad+="--backend '${got[3]:-}'; "
 [ "${got[4]:-}" = "click press release" ] || bad+="key actions '${got[4]:-}'; "
+# serve's own options: those its help names before the global ones.
+serve_options=$(in_chroot 60 velmoractl serve --help | awk '/^Options \(/ { exit } { print }' | grep -oE '^  --[a-z-]+' |
+  tr -d ' ' | sort | tr '\n' ' ')
+for option in $serve_options; do
+  [[ " ${got[5]:-} " == *" $option "* ]] || bad+="serve option $option not completed ('${got[5]:-}'); "
+done
+[ -n "$serve_options" ] || bad+="velmoractl serve --help names no option; "
 [ -z "$bad" ] && pass bash-completion || fail bash-completion "$bad"
 
 # --- purge: nothing of ours stays -------------------------------------------------------------

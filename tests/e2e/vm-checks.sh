@@ -457,6 +457,107 @@ check_window_pulled_mid_status() {
   finish_check $name "$pulled"
 }
 
+# --- velmoractl serve: the keys over HTTP, from curl on loopback ----------------------------------
+
+serve_pid=
+serve_port=
+http_code=
+http_body=
+# Starts velmoractl serve on the native backend (its options as arguments) and reads its port.
+start_serve() {
+  local err=$out/serve.err
+  ip link set lo up 2> /dev/null || busybox ip link set lo up
+  VELMORA_BACKEND=native "$ctl" serve --http 127.0.0.1:0 "$@" 2> "$err" &
+  serve_pid=$!
+  wait_for 60 grep -q '/v1/ on' "$err" || return 1
+  serve_port=$(sed -n 's|.*http://127.0.0.1:\([0-9]*\)/v1/.*|\1|p' "$err")
+}
+# POSTs a key action (menu/click); the answer in $http_code and $http_body.
+serve_key() {
+  http_body=$(curl -s -m 30 -w '\n%{http_code}' -X POST -H 'Content-Type: application/json' -d '{}' \
+    "http://127.0.0.1:$serve_port/v1/keys/$1")
+  http_code=${http_body##*$'\n'}
+  http_body=${http_body%$'\n'*}
+}
+serve_clicks_menu() { serve_key menu/click; [ "$http_code" = 200 ]; }
+logged_since() { log_since | grep -q "$1"; }
+
+# serve on the camera by its id: a click sends the MENU packet; a zoom-in press left held is
+# released by the hold limit; pulled, the camera answers 410 device-gone; plugged again (same id),
+# it is served again; SIGTERM ends serve with 0.
+check_serve() {
+  local name=serve-click menu zoom release id started held
+  have_ctl $name || return
+  stop_camera
+  start_camera serve || { fail $name "no camera"; return; }
+  velmoractl --json list
+  id=$(sed -n 's/.*"id": *"\([0-9a-f-]*\)".*/\1/p' <<< "$ctl_out" | head -1)
+  [ -n "$id" ] || { fail $name "list --json gives no id: $ctl_out"; return; }
+  if ! start_serve --device "$id" --hold-limit 3; then
+    fail $name "serve did not start: $(tr '\n' '|' < "$out/serve.err")"; kill "$serve_pid" 2> /dev/null; return
+  fi
+  note "serve on port $serve_port, device $id"
+  menu=$(packet 0x16 1 0 0x05)
+  zoom=$(packet 0x16 1 0 0x03)
+  release=$(packet 0x16 1 0 0x16)
+
+  log_mark
+  serve_key menu/click
+  if [ "$http_code" != 200 ] || [[ $http_body != *'"packet":"26 16 00 00 00 01 00 00 00 00 05 BD"'* ]]; then
+    fail $name "HTTP $http_code: $http_body"
+  elif ! wait_for 10 logged_since "SET_CUR $menu ok"; then
+    fail $name "the camera saw '$(log_since | tr '\n' '|')', not $menu"
+  else
+    finish_check $name
+  fi
+
+  name=serve-hold-limit
+  log_mark
+  started=$SECONDS
+  serve_key zoom-in/press
+  if [ "$http_code" != 200 ] || ! wait_for 10 logged_since "SET_CUR $zoom ok"; then
+    fail $name "the press: HTTP $http_code, the camera saw '$(log_since | tr '\n' '|')'"
+  elif ! wait_for 30 logged_since "SET_CUR $release ok"; then
+    fail $name "no release within 30 s: the camera saw '$(log_since | tr '\n' '|')'"
+  else
+    held=$((SECONDS - started))
+    note "$name: released after about $held s (limit 3 s)"
+    if [ "$held" -lt 2 ] || [ "$(log_since | grep -c SET_CUR)" -ne 2 ]; then
+      fail $name "released after $held s: '$(log_since | tr '\n' '|')'"
+    else
+      finish_check $name
+    fi
+  fi
+
+  name=serve-device-gone
+  log_mark
+  control unplug
+  if ! wait_for 30 no_camera_node; then
+    fail $name "the camera's nodes did not go"
+  else
+    serve_key menu/click
+    if [ "$http_code" != 410 ] || [[ $http_body != *'"cause":"device-gone"'* ]]; then
+      fail $name "pulled: HTTP $http_code: $http_body"
+    else
+      note "$name: pulled: HTTP 410 $http_body"
+      control plug
+      if ! wait_for 30 has_capture_node || ! wait_for 60 serve_clicks_menu; then
+        fail $name "plugged again: HTTP $http_code: $http_body"
+      elif ! wait_for 10 logged_since "SET_CUR $menu ok"; then
+        fail $name "plugged again, the camera saw '$(log_since | tr '\n' '|')'"
+      else
+        finish_check $name "$pulled"
+      fi
+    fi
+  fi
+
+  kill -TERM "$serve_pid"
+  wait "$serve_pid"
+  local code=$?
+  [ $code -eq 0 ] || fail serve-stops "SIGTERM: exit $code: $(tail -3 "$out/serve.err" | tr '\n' '|')"
+  video=$(capture_node)
+}
+
 # --- the window, following plug and unplug -----------------------------------------------------
 
 probe=$build/tests/e2e/velmora-window-probe
@@ -729,6 +830,7 @@ check_cfg_guid
 check_control_length_64
 check_pulled_mid_write
 check_pulled_mid_status
+check_serve
 check_window_follows window-kernel-uevents
 check_window_pulled_mid_status
 if start_udevd; then

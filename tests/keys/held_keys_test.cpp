@@ -35,5 +35,25 @@ TEST(HeldKeys, OwesOneReleasePerHeldKeyInPressOrder)
     EXPECT_TRUE(held.TakeReleases().empty());
 }
 
+// A bridge's clients each own what they pressed: a client going away releases its own keys only;
+// a press by another client takes the hold over, and a release by anyone ends it.
+TEST(HeldKeys, EachOwnerTakesOnlyItsOwnReleases)
+{
+    const int zoomIn = KeyIndex("Zoom_inButton");
+    const int focusOut = KeyIndex("Focus_outButton");
+    const int lock1 = KeyIndex("lock1Button");
+    HeldKeys held;
+    held.Sent(2 * zoomIn, 1);
+    held.Sent(2 * focusOut, 2);
+    held.Sent(2 * lock1, 1);
+    held.Sent(2 * lock1, 2);
+    EXPECT_EQ(held.HolderOf(lock1), HeldKeys::Owner{2});
+    EXPECT_EQ(held.TakeReleases(1), (std::vector<int>{2 * zoomIn + 1}));
+    held.Sent(2 * focusOut + 1, 3);
+    EXPECT_FALSE(held.HolderOf(focusOut).has_value());
+    EXPECT_EQ(held.TakeReleases(2), (std::vector<int>{2 * lock1 + 1}));
+    EXPECT_TRUE(held.Empty());
+}
+
 }  // namespace
 }  // namespace velmora

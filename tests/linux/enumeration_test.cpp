@@ -66,6 +66,30 @@ TEST(LinuxEnumeration, ListsACameraOnceThoughUvcvideoGivesItTwoNodes)
     EXPECT_EQ(system->OpenNow(), 0);
 }
 
+// The USB serial number, where the camera has one, tells two cameras of one model apart.
+TEST(LinuxEnumeration, ThePropertyBagAnswersTheSerialNumberWhereThereIsOne)
+{
+    auto system = std::make_shared<FakeLinuxSystem>();
+    system->AddUvcCamera(0, "1-1", 0xABCD, 0xEF01, UvcCamera(0xABCD, 0xEF01, {}), "USB Camera");
+    system->AddUvcCamera(2, "1-2", 0xABCD, 0xEF01, UvcCamera(0xABCD, 0xEF01, {}), "USB Camera");
+    system->WriteFile(system->SysfsRoot() + "/devices/pci0000:00/0000:00:14.0/usb1/1-1/serial", "SN0042\n");
+    LinuxBackend backend(system);
+    std::unique_ptr<SystemDeviceEnumerator> enumerator;
+    ASSERT_EQ(backend.CreateSystemDeviceEnumerator(enumerator), StatusOk);
+    std::unique_ptr<MonikerEnumerator> monikers;
+    ASSERT_EQ(enumerator->CreateVideoInputEnumerator(monikers), StatusOk);
+    std::vector<std::string> serials;
+    std::unique_ptr<Moniker> moniker;
+    while (monikers->Next(moniker) == StatusOk) {
+        std::unique_ptr<PropertyBag> bag;
+        ASSERT_EQ(moniker->BindToStorage(bag), StatusOk);
+        std::string serial = "none";
+        if (Failed(bag->Read(PropertySerialNumber, serial))) serial = "none";
+        serials.push_back(serial);
+    }
+    EXPECT_EQ(serials, (std::vector<std::string>{"SN0042", "none"}));
+}
+
 // uvcvideo names the card "<product>: <iFunction or iInterface string>" when the camera has one, as
 // most do; the real driver under qemu showed "USB Camera: USB Camera" for a camera named USB Camera.
 TEST(LinuxEnumeration, TheFriendlyNameIsTheUsbProductNotTheDriversCardName)

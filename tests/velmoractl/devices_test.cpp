@@ -42,6 +42,21 @@ TEST_F(CtlDevicesTest, ListOfTwelveCamerasShowsTheTenTheTableHolds)
     }
 }
 
+// Two cameras of one model differ by id; --device takes the id, in any letter case.
+TEST_F(CtlDevicesTest, EachDeviceHasAnIdThatSelectsIt)
+{
+    const std::string twins =
+        "[camera]\nname = A\npath = usb#vid_abcd&pid_ef01#1-1\n"
+        "[camera]\nname = B\npath = usb#vid_abcd&pid_ef01#1-2\n";
+    const QJsonArray devices = Run(twins, {"--json", "list"}).Json()["devices"].toArray();
+    ASSERT_EQ(devices.size(), 2);
+    const QString second = devices[1].toObject()["id"].toString();
+    EXPECT_TRUE(second.startsWith("abcd-ef01-")) << second.toStdString();
+    EXPECT_NE(devices[0].toObject()["id"].toString(), second);
+    EXPECT_EQ(Run(twins, {"--json", "--device", second.toUpper(), "zoom"}).Json()["label"].toString(),
+              "B    VID_ABCD&PID_EF01");
+}
+
 TEST_F(CtlDevicesTest, IndexesCountListedDevicesOnly)
 {
     // The second camera does not bind: the window skips it, and so does the index.

@@ -9,7 +9,8 @@ namespace {
 constexpr std::string_view kOptions = R"(Options (before or after the command):
   --backend native|sim   the camera backend (default: VELMORA_BACKEND, else native where built)
   --sim-config FILE      the simulated cameras' configuration (stands for VELMORA_SIM_CONFIG)
-  --device N|PATH        the device: its index in 'list' (default 0), or its device path or node
+  --device N|PATH|ID     the device: its index in 'list' (default 0), its id (list --json), or
+                         its device path or node
   --trace                print every extension-unit request to standard error, one a line
   --json                 print one JSON document on standard output, errors included
                          (in a batch one compact document a line, each with its line number)
@@ -26,6 +27,15 @@ constexpr std::string_view kExitStatus = R"(Exit status:
 On failure one line on standard error names the device and the cause (in a batch also the line).
 A batch that fails, or that SIGINT, SIGTERM or SIGHUP interrupts, first releases the keys it
 left pressed; interrupted, it then ends by that signal.
+)";
+
+constexpr std::string_view kRemoteControl = R"(Remote control (velmoractl serve --help tells all):
+  velmoractl [--device N|PATH|ID] serve [--http ADDR:PORT] [--token-file FILE] [--hold-limit S]
+                                        [--idle-limit S] [--quiet]
+listens on 127.0.0.1:8719 unless told otherwise (any other address needs --token-file) and takes
+  POST /v1/keys/NAME/press|release|click   (Content-Type: application/json, body {})
+  GET  /v1/devices, /v1/keys, /v1/status, /v1/zoom, and the WebSocket /v1/events
+A key left pressed is released after the hold limit (10 s), and every held key when serve stops.
 )";
 
 const std::vector<CommandSpec> kCommands = {
@@ -114,6 +124,42 @@ Example:
   velmoractl --device 1 xu-info
 )",
      0, 0, false, true, true, RunXuInfo, nullptr},
+    {"serve", "serve [--http ADDR:PORT] [--token-file FILE] [--hold-limit SECONDS]",
+     "the keys over HTTP and WebSocket, for control surfaces, until interrupted",
+     R"(Holds the camera and takes key presses over the network until SIGINT (Ctrl+C), SIGTERM
+or, on Windows, Ctrl+Break; then releases every held key and exits 0. One backend, one
+enumeration and one Cfg.ini load for the whole run; the device is the one --device names
+(by index, id or path), else the first camera, and plugging and pulling are followed.
+  --http ADDR:PORT       where to listen (default 127.0.0.1:8719; [::1]:8719 for IPv6;
+                         port 0 picks a free one, shown on standard error)
+  --token-file FILE      the first line of FILE is a token every request must carry as
+                         Authorization: Bearer TOKEN; needed for any address but loopback
+  --hold-limit SECONDS   a pressed key not released within this time is released (default 10)
+  --idle-limit SECONDS   time to send a whole request, and the longest idle time between
+                         requests of a connection (default 30)
+  --quiet                no line per request on standard error
+The API (JSON answers; every key answer names the packets sent, or the failure):
+  GET  /v1/devices                     the devices, with their ids
+  GET  /v1/keys                        the twelve keys
+  POST /v1/keys/NAME/press|release|click   a key; body {} or {"device": "ID"}, sent as
+                                       Content-Type: application/json
+  GET  /v1/status[?device=D]           the 24 status registers
+  GET  /v1/zoom[?device=D]             the zoom value and range
+  GET  /v1/events                      a WebSocket: device arrivals and removals, every key
+                                       sent, holds released; it takes {"key": NAME,
+                                       "action": ACTION} too, and releases what it pressed
+                                       when it closes
+Statuses: 200 done, 400 bad request or body, 401 no or wrong token, 403 foreign Host or
+Origin, 404 unknown path, key, action or device, 405 wrong method, 410 device gone,
+413/431 body/header too large, 415 body not JSON, 502 the camera refused, 503 busy.
+The Host header must name the address served or localhost; requests from web pages of
+other origins are refused; at most 64 connections; bodies up to 4 KiB, headers 8 KiB.
+Examples:
+  velmoractl serve
+  curl -X POST -H 'Content-Type: application/json' -d '{}' http://127.0.0.1:8719/v1/keys/menu/click
+  velmoractl --device 046d-0825-9c3e51a0 serve --http 0.0.0.0:8719 --token-file ~/.config/velmora/token
+)",
+     0, 0, false, false, false, nullptr, nullptr},
     {"batch", "batch [FILE|-] [--keep-going]", "run the commands of FILE (or standard input), one a line",
      R"(Runs commands one a line, in the command line's own syntax (key menu, read 0x178 --param 1,
 write-string "Studio A"), against one device: one enumeration, one Cfg.ini load. Blank lines
@@ -166,6 +212,16 @@ std::string CheckArguments(const CommandSpec& command, const Options& options)
         return std::string(option) + " applies to read and write only";
     }
     if (options.keepGoing && command.name != "batch") return "--keep-going applies to batch only";
+    const bool serveOption =
+        options.http || options.tokenFile || options.holdLimit || options.idleLimit || options.quiet;
+    if (serveOption && command.name != "serve") {
+        const char* option = options.http        ? "--http"
+                             : options.tokenFile ? "--token-file"
+                             : options.holdLimit ? "--hold-limit"
+                             : options.idleLimit ? "--idle-limit"
+                                                 : "--quiet";
+        return std::string(option) + " applies to serve only";
+    }
     return {};
 }
 
@@ -184,10 +240,13 @@ std::string GeneralHelp()
         "usage: velmoractl [OPTIONS] COMMAND [ARGUMENTS]\n\nCommands:\n";
     for (const CommandSpec& command : kCommands) {
         std::string synopsis(command.synopsis);
+        // A synopsis too long for the column puts its summary on a line of its own.
+        if (synopsis.size() > 42) synopsis += "\n" + std::string(44, ' ');
         synopsis.resize(std::max<std::size_t>(synopsis.size(), 42), ' ');
         text += "  " + synopsis + " " + std::string(command.summary) + "\n";
     }
-    text += "\n" + std::string(kOptions) + "\n" + std::string(kExitStatus);
+    text +=
+        "\n" + std::string(kOptions) + "\n" + std::string(kExitStatus) + "\n" + std::string(kRemoteControl);
     text +=
         "\nExamples:\n"
         "  velmoractl list\n"

@@ -27,6 +27,8 @@ constexpr std::array<KeyName, velmora::KeyCount> kNames{{
     {"lock3", "lock3Button"},
 }};
 
+}  // namespace
+
 bool SameIgnoringCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size()) return false;
@@ -36,8 +38,6 @@ bool SameIgnoringCase(std::string_view a, std::string_view b)
     }
     return true;
 }
-
-}  // namespace
 
 const velmora::KeyDefinition* FindKeyByName(std::string_view name)
 {

@@ -18,4 +18,7 @@ std::string KeyNameList();
 // The short name of a key.
 std::string_view ShortKeyName(const velmora::KeyDefinition& key);
 
+// a == b, ASCII letters in any case.
+bool SameIgnoringCase(std::string_view a, std::string_view b);
+
 }  // namespace velmoractl

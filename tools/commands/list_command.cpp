@@ -13,6 +13,7 @@ void RunList(CommandContext& context)
         item.insert("index", entry.index);
         item.insert("label", entry.label);
         item.insert("path", entry.path ? QJsonValue(QString::fromStdString(*entry.path)) : QJsonValue());
+        item.insert("id", entry.id.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(entry.id)));
         list.append(item);
         context.report.Line(QString::number(entry.index) + "  " + entry.label);
     }

@@ -17,4 +17,8 @@ bool WatchDeviceChanges(velmora::DeviceChangeSource& source, const velmora::Guid
                         const velmora::DeviceChangeSource::Sink& sink, const std::function<void()>& ready,
                         velmora::Status& status, std::string& error);
 
+// Makes a WatchDeviceChanges running on another thread return as a stop signal would (once it has
+// called ready).
+void StopWatchingDeviceChanges();
+
 }  // namespace velmoractl

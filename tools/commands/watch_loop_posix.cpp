@@ -58,6 +58,11 @@ private:
 
 }  // namespace
 
+void StopWatchingDeviceChanges()
+{
+    OnStopSignal(0);
+}
+
 bool WatchDeviceChanges(velmora::DeviceChangeSource& source, const velmora::Guid& interfaceClass,
                         const velmora::DeviceChangeSource::Sink& sink, const std::function<void()>& ready,
                         velmora::Status& status, std::string& error)

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <atomic>
+
 #include "tools/commands/watch_loop.h"
 
 namespace velmoractl {
@@ -7,7 +9,7 @@ namespace velmoractl {
 namespace {
 
 constexpr UINT kStopMessage = WM_APP + 1;
-HWND g_window = nullptr;
+std::atomic<HWND> g_window{nullptr};
 
 struct WatchState {
     velmora::DeviceChangeSource* source;
@@ -36,7 +38,7 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 
 BOOL WINAPI OnConsoleStop(DWORD)
 {
-    if (g_window) PostMessageW(g_window, kStopMessage, 0, 0);
+    if (const HWND window = g_window) PostMessageW(window, kStopMessage, 0, 0);
     return TRUE;
 }
 
@@ -57,22 +59,26 @@ public:
     }
     ~MessageWindow()
     {
-        if (g_window) {
+        if (const HWND window = g_window.exchange(nullptr)) {
             SetConsoleCtrlHandler(OnConsoleStop, FALSE);
-            DestroyWindow(g_window);
-            g_window = nullptr;
+            DestroyWindow(window);
         }
         if (m_class) UnregisterClassW(L"VelmoractlWatch", GetModuleHandleW(nullptr));
     }
     MessageWindow(const MessageWindow&) = delete;
     MessageWindow& operator=(const MessageWindow&) = delete;
-    HWND Handle() const { return g_window; }
+    HWND Handle() const { return g_window.load(); }
 
 private:
     ATOM m_class = 0;
 };
 
 }  // namespace
+
+void StopWatchingDeviceChanges()
+{
+    if (const HWND window = g_window) PostMessageW(window, kStopMessage, 0, 0);
+}
 
 bool WatchDeviceChanges(velmora::DeviceChangeSource& source, const velmora::Guid& interfaceClass,
                         const velmora::DeviceChangeSource::Sink& sink, const std::function<void()>& ready,

@@ -1,0 +1,98 @@
+// The bridge on its event loop: every front end (HTTP, WebSocket, and any other) asks it for a key
+// action or a query on a device and gets the outcome asynchronously, on the loop. It runs the
+// camera's bounded FIFO queue, keeps the held keys (per owner, with the hold limit), follows the
+// device list and publishes what happens to subscribers.
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "keys/held_keys.h"
+#include "tools/bridge/bridge_types.h"
+#include "tools/bridge/camera_worker.h"
+
+namespace velmora::bridge {
+
+class BridgeCore {
+public:
+    BridgeCore(boost::asio::io_context& loop, CameraWorker& worker, std::chrono::milliseconds holdLimit);
+    BridgeCore(const BridgeCore&) = delete;
+    BridgeCore& operator=(const BridgeCore&) = delete;
+
+    // The devices as the camera thread first listed them.
+    void SetDevices(std::vector<DeviceInfo> devices) { m_devices = std::move(devices); }
+    const std::vector<DeviceInfo>& Devices() const { return m_devices; }
+    std::chrono::milliseconds HoldLimit() const { return m_holdLimit; }
+
+    // A new client that holds keys of its own (a WebSocket, a VISCA sender); owner 0 is HTTP's.
+    Owner NewOwner() { return ++m_lastOwner; }
+    // The client is gone: the keys it holds are released.
+    void OwnerGone(Owner owner);
+
+    // Each outcome arrives on the loop, never before the call returns. A press of a key with a
+    // release starts a hold that the owner's release, the hold limit, the owner going or the bridge
+    // stopping ends.
+    void Key(KeyRequest request, std::function<void(const KeyOutcome&)> done);
+    void ReadStatus(std::optional<std::string> device, std::function<void(const StatusOutcome&)> done);
+    void ReadZoom(std::optional<std::string> device, std::function<void(const ZoomOutcome&)> done);
+
+    struct Hold {
+        std::string deviceId;
+        int keyIndex = 0;
+        Owner owner = HttpOwner;
+    };
+    std::vector<Hold> Holds() const;
+
+    // Events reach the subscriber for as long as the returned token lives.
+    using Subscriber = std::function<void(const BridgeEvent&)>;
+    std::shared_ptr<void> Subscribe(Subscriber subscriber);
+
+    // Something may have been plugged or pulled: the camera thread takes the changes in and lists
+    // the devices again; arrivals and removals are published, a removed device's holds dropped.
+    // done runs on the loop afterwards.
+    void DevicesChanged(std::function<void()> done);
+
+    // Releases every held key, refuses what comes later, and calls done once the camera thread has
+    // finished all it was given.
+    void Stop(std::function<void()> done);
+    bool Stopping() const { return m_stopping; }
+
+private:
+    // Posts fn's result on the camera thread back to the loop as then(result).
+    template <typename Result>
+    bool Submit(bool owed, std::function<Result(CameraHost&)> fn, std::function<void(Result)> then);
+    // A query (status, zoom) on the camera thread, or its refusal when busy or stopping.
+    template <typename Outcome>
+    void Query(std::function<Outcome(CameraHost&)> fn, std::function<void(const Outcome&)> done);
+    void Apply(const KeyOutcome& outcome, Owner owner);
+    void ArmLimit(const std::string& deviceId, int keyIndex);
+    // Sends a release the hold state no longer counts as owed, and publishes it.
+    void SendOwedRelease(const std::string& deviceId, int keyIndex, Owner owner, HoldEnd end);
+    void ApplyDevices(std::vector<DeviceInfo> devices);
+    void Publish(const BridgeEvent& event);
+
+    boost::asio::io_context& m_loop;
+    CameraWorker& m_worker;
+    std::chrono::milliseconds m_holdLimit;
+    std::vector<DeviceInfo> m_devices;
+    std::map<std::string, HeldKeys> m_held;  // by device id
+    struct Limit {
+        std::unique_ptr<boost::asio::steady_timer> timer;
+        unsigned generation = 0;  // a wait that completed as it was re-armed is stale
+    };
+    std::map<std::pair<std::string, int>, Limit> m_limits;  // by device id and key index
+    std::vector<std::weak_ptr<Subscriber>> m_subscribers;
+    Owner m_lastOwner = HttpOwner;
+    bool m_stopping = false;
+    bool m_wakePosted = false;
+};
+
+}  // namespace velmora::bridge

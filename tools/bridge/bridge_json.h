@@ -1,0 +1,39 @@
+// The bridge's answers and events as JSON objects, shared by its front ends, in velmoractl's own
+// terms (key names, "events", "error" with cause, message and status).
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "tools/bridge/bridge_types.h"
+
+namespace velmora::bridge {
+
+QJsonObject DeviceJson(const DeviceInfo& device);
+QJsonObject FailureJson(const BridgeFailure& failure);
+// {"ok": false, "error": {...}}
+QJsonObject FailureAnswer(const BridgeFailure& failure);
+
+QJsonObject KeyAnswer(const KeyOutcome& outcome);
+QJsonObject StatusAnswer(const StatusOutcome& outcome);
+QJsonObject ZoomAnswer(const ZoomOutcome& outcome);
+QJsonObject DevicesAnswer(const std::vector<DeviceInfo>& devices);
+QJsonObject KeysAnswer();
+QJsonObject EventJson(const BridgeEvent& event);
+
+QByteArray Compact(const QJsonObject& object);
+
+// The text of KeyAnswer, a line of its own, remembered for answers that recur (a control surface
+// clicking the same key on the same camera gets the same answer every time).
+class KeyAnswerTexts {
+public:
+    std::string Text(const KeyOutcome& outcome);
+
+private:
+    std::unordered_map<std::string, std::string> m_texts;
+};
+
+}  // namespace velmora::bridge

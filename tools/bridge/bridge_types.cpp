@@ -1,0 +1,39 @@
+#include "tools/bridge/bridge_types.h"
+
+namespace velmora::bridge {
+
+std::optional<KeyAction> ParseKeyAction(std::string_view text)
+{
+    if (text == "press") return KeyAction::Press;
+    if (text == "release") return KeyAction::Release;
+    if (text == "click") return KeyAction::Click;
+    return std::nullopt;
+}
+
+std::string_view KeyActionName(KeyAction action)
+{
+    switch (action) {
+        case KeyAction::Press:
+            return "press";
+        case KeyAction::Release:
+            return "release";
+        case KeyAction::Click:
+            break;
+    }
+    return "click";
+}
+
+std::string_view HoldEndName(HoldEnd end)
+{
+    switch (end) {
+        case HoldEnd::Limit:
+            return "hold-limit";
+        case HoldEnd::OwnerGone:
+            return "client-gone";
+        case HoldEnd::Stopping:
+            break;
+    }
+    return "stopping";
+}
+
+}  // namespace velmora::bridge

@@ -1,0 +1,114 @@
+// What the bridge's front ends (HTTP, WebSocket, and any other) ask of the camera and get back.
+// Plain data; everything here crosses from the camera thread to the event loop by value.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "keys/held_keys.h"
+#include "platform/status.h"
+#include "xu/register_packet.h"
+#include "xu/xu_transport.h"
+
+namespace velmora::bridge {
+
+enum class KeyAction { Press, Release, Click };
+
+std::optional<KeyAction> ParseKeyAction(std::string_view text);
+std::string_view KeyActionName(KeyAction action);
+
+// Who pressed a key. Owner 0 is every HTTP request: what one request presses, another releases.
+using Owner = HeldKeys::Owner;
+inline constexpr Owner HttpOwner = 0;
+
+struct DeviceInfo {
+    std::string id;  // stable across unplug and replug
+    int index = -1;  // in the list, as the window numbers it
+    std::string label;
+    std::string path;
+};
+
+enum class FailureKind {
+    BadRequest,  // a device selector that names more than one device
+    NoDevice,    // nothing matches the device asked for, or no camera at all
+    DeviceGone,  // the device was there and has been pulled
+    Busy,        // the camera queue is full
+    Camera,      // the camera or the platform refused the transfer
+    Stopping,    // the bridge is stopping
+};
+
+struct BridgeFailure {
+    FailureKind kind = FailureKind::Camera;
+    std::string cause;    // velmoractl's cause names: "device-gone", "permission-denied", ..., "busy"
+    std::string message;  // for a person
+    std::optional<Status> status;
+};
+
+// One event of a key (press or release) and the register write it made, if any.
+struct KeyWrite {
+    int keyIndex = 0;
+    bool press = true;
+    bool writes = false;  // false: this event of this key sends nothing
+    std::uint8_t data = 0;
+    RegisterPacket packet{};
+    Status status = StatusOk;
+};
+
+struct KeyRequest {
+    Owner owner = HttpOwner;
+    std::string client;                 // for the log and the events: "127.0.0.1:5000", "socket 3"
+    std::optional<std::string> device;  // a selector as --device takes it; none: the served device
+    int keyIndex = 0;                   // into velmora::Keys
+    KeyAction action = KeyAction::Click;
+    // A press that first releases the other keys this owner holds on the device (one key at a time,
+    // as the window's keyboard and a joystick's drive work).
+    bool exclusive = false;
+};
+
+struct KeyOutcome {
+    DeviceInfo device;  // empty id when none was resolved
+    int keyIndex = 0;
+    KeyAction action = KeyAction::Click;
+    std::vector<KeyWrite> writes;  // in the order sent (an exclusive press's releases first); a failure
+                                   // stops the rest
+    std::optional<BridgeFailure> failure;
+};
+
+struct RegisterRead {
+    std::uint32_t address = 0;
+    RegisterPacket packet{};
+    Status status = StatusOk;
+    std::uint64_t value = 0;  // when status is StatusOk
+    std::string cause;        // when it is not
+};
+
+struct StatusOutcome {
+    DeviceInfo device;
+    std::vector<RegisterRead> registers;
+    std::optional<BridgeFailure> failure;  // the first failed read, or why none was made
+};
+
+struct ZoomOutcome {
+    DeviceInfo device;
+    CameraZoom zoom;
+    std::optional<BridgeFailure> failure;
+};
+
+// Why a hold ended without its owner releasing it.
+enum class HoldEnd { Limit, OwnerGone, Stopping };
+std::string_view HoldEndName(HoldEnd end);
+
+struct BridgeEvent {
+    enum class Kind { Arrival, Removal, KeySent, HoldReleased };
+    Kind kind = Kind::Arrival;
+    DeviceInfo device;
+    std::string client;             // KeySent: who sent it
+    std::optional<KeyOutcome> key;  // KeySent, HoldReleased
+    HoldEnd holdEnd = HoldEnd::Limit;
+    std::vector<int> droppedHolds;  // Removal: keys held on the device, whose release cannot be sent
+};
+
+}  // namespace velmora::bridge

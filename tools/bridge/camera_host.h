@@ -1,0 +1,66 @@
+// The bridge's side of the camera: the backend, the device list and every transfer. It lives on
+// the camera thread alone; what it answers is plain data for the event loop.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/device_change.h"
+#include "tools/bridge/bridge_types.h"
+#include "tools/cli_options.h"
+#include "tools/cli_setup.h"
+
+namespace velmora::bridge {
+
+// Keys an owner holds, by device id: what an exclusive press releases first.
+using HeldOnDevices = std::vector<std::pair<std::string, int>>;
+
+class CameraHost {
+public:
+    // options: --backend, --sim-config, --device (the served device) and --trace.
+    explicit CameraHost(velmoractl::Options options);
+    ~CameraHost();
+    CameraHost(const CameraHost&) = delete;
+    CameraHost& operator=(const CameraHost&) = delete;
+
+    // First, on the camera thread: the platform, the backend, Cfg.ini, the first enumeration and
+    // the device-change source. registerSource: register it here, for events that come through its
+    // descriptor (else TakeDeviceChangeSource hands it to a message window).
+    std::optional<velmoractl::Failure> Open(bool registerSource);
+
+    // The source, for a platform whose events come through a window of their own (Windows); it is
+    // then registered there.
+    std::unique_ptr<DeviceChangeSource> TakeDeviceChangeSource();
+    // The descriptor that turns readable when device changes wait for Refresh, or -1.
+    int DeviceChangeDescriptor() const;
+
+    // Takes in pending device changes and enumerates again.
+    void Refresh();
+    std::vector<DeviceInfo> Devices();
+    // The device requests without a device go to, or why there is none.
+    std::optional<DeviceInfo> Served(std::optional<BridgeFailure>& failure);
+
+    KeyOutcome RunKey(const KeyRequest& request, const HeldOnDevices& ownerHolds);
+    velmora::Backend& Backend() { return m_setup.GetSession().Backend(); }
+    StatusOutcome ReadStatus(const std::optional<std::string>& device);
+    ZoomOutcome ReadZoom(const std::optional<std::string>& device);
+
+private:
+    struct Target;
+    std::optional<Target> Resolve(const std::optional<std::string>& selector,
+                                  std::optional<BridgeFailure>& failure);
+    BridgeFailure TransferFailure(const Target& target, const std::string& action, Status status,
+                                  bool cameraControl);
+
+    velmoractl::Options m_options;
+    velmoractl::Setup m_setup;
+    std::unique_ptr<DeviceChangeSource> m_source;
+    std::map<std::string, std::string> m_seen;  // every id listed so far, lower case, with its label
+    std::optional<std::string> m_servedId;      // the device last served without a selector
+};
+
+}  // namespace velmora::bridge

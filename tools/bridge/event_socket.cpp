@@ -1,0 +1,118 @@
+#include "tools/bridge/event_socket.h"
+
+#include <QJsonObject>
+#include <boost/asio/buffer.hpp>
+#include <boost/beast/core/buffers_to_string.hpp>
+#include <boost/beast/websocket.hpp>
+
+#include "tools/bridge/bridge_json.h"
+
+namespace velmora::bridge {
+
+namespace beast = boost::beast;
+namespace websocket = boost::beast::websocket;
+
+EventSocket::EventSocket(std::shared_ptr<ServeContext> context, beast::tcp_stream stream, std::string client)
+    : m_context(std::move(context)), m_socket(std::move(stream)), m_client(std::move(client))
+{
+}
+
+EventSocket::~EventSocket()
+{
+    if (m_id) m_context->Closed(m_id);
+}
+
+void EventSocket::Start(beast::http::request<beast::http::string_body> request)
+{
+    m_request = std::move(request);
+    m_id = m_context->Open(weak_from_this());
+    beast::get_lowest_layer(m_socket).expires_never();
+    websocket::stream_base::timeout timeout{};
+    timeout.handshake_timeout = m_context->limits.idle;
+    timeout.idle_timeout = 2 * m_context->limits.idle;  // a ping at half of it; no answer closes
+    timeout.keep_alive_pings = true;
+    m_socket.set_option(timeout);
+    m_socket.read_message_max(m_context->limits.socketMessageBytes);
+    m_socket.async_accept(m_request, [self = shared_from_this()](beast::error_code error) {
+        if (error) return self->Finish();
+        self->m_owner = self->m_context->core.NewOwner();
+        self->m_client = "socket " + self->m_client;
+        self->m_context->listeners.emplace(self->m_id, self);
+        self->Read();
+    });
+}
+
+void EventSocket::Read()
+{
+    m_socket.async_read(m_buffer, [self = shared_from_this()](beast::error_code error, std::size_t) {
+        if (error) return self->Finish();
+        self->OnMessage();
+        self->Read();
+    });
+}
+
+void EventSocket::OnMessage()
+{
+    const std::string text = beast::buffers_to_string(m_buffer.data());
+    m_buffer.consume(m_buffer.size());
+    const Decision decision = DecideSocketMessage(text);
+    if (decision.route != Route::Key) {
+        QJsonObject answer =
+            FailureAnswer({FailureKind::BadRequest, decision.cause, decision.message, std::nullopt});
+        answer.insert("event", "reply");
+        if (!decision.id.isUndefined()) answer.insert("id", decision.id);
+        return Send(std::make_shared<const std::string>(Compact(answer).toStdString()));
+    }
+    KeyRequest request;
+    request.owner = m_owner;
+    request.client = m_client;
+    request.device = decision.device;
+    request.keyIndex = decision.keyIndex;
+    request.action = decision.action;
+    m_context->core.Key(request, [self = shared_from_this(), id = decision.id](const KeyOutcome& outcome) {
+        QJsonObject answer = KeyAnswer(outcome);
+        answer.insert("event", "reply");
+        if (!id.isUndefined()) answer.insert("id", id);
+        self->Send(std::make_shared<const std::string>(Compact(answer).toStdString()));
+    });
+}
+
+void EventSocket::Send(std::shared_ptr<const std::string> text)
+{
+    if (m_finished) return;
+    if (m_outgoing.size() >= m_context->limits.socketBacklog) return Close();
+    m_outgoing.push_back(std::move(text));
+    if (!m_writing) Write();
+}
+
+void EventSocket::Write()
+{
+    m_writing = true;
+    m_socket.text(true);
+    m_socket.async_write(boost::asio::buffer(*m_outgoing.front()),
+                         [self = shared_from_this()](beast::error_code error, std::size_t) {
+                             self->m_writing = false;
+                             if (error) return self->Finish();
+                             self->m_outgoing.pop_front();
+                             if (!self->m_outgoing.empty() && !self->m_finished) self->Write();
+                         });
+}
+
+void EventSocket::Close()
+{
+    beast::error_code ignored;
+    beast::get_lowest_layer(m_socket).socket().shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
+    beast::get_lowest_layer(m_socket).close();
+}
+
+// The socket is done: it hears no more, and what it holds is released.
+void EventSocket::Finish()
+{
+    if (m_finished) return;
+    m_finished = true;
+    m_context->listeners.erase(m_id);
+    if (m_owner != HttpOwner) m_context->core.OwnerGone(m_owner);
+    Close();
+}
+
+}  // namespace velmora::bridge

@@ -1,0 +1,47 @@
+// A WebSocket on /v1/events: it hears every event of the bridge and sends key actions of its own;
+// what it pressed is released when it closes.
+#pragma once
+
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/message.hpp>
+#include <boost/beast/http/string_body.hpp>
+#include <boost/beast/websocket/stream.hpp>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "tools/bridge/serve_context.h"
+
+namespace velmora::bridge {
+
+class EventSocket : public Closable, public std::enable_shared_from_this<EventSocket> {
+public:
+    EventSocket(std::shared_ptr<ServeContext> context, boost::beast::tcp_stream stream, std::string client);
+    ~EventSocket() override;
+
+    // Completes the upgrade that request asked for, then hears and sends.
+    void Start(boost::beast::http::request<boost::beast::http::string_body> request);
+    // Queues one text message; a socket that falls too far behind is dropped.
+    void Send(std::shared_ptr<const std::string> text);
+    void Close() override;
+
+private:
+    void Read();
+    void OnMessage();
+    void Write();
+    void Finish();
+
+    std::shared_ptr<ServeContext> m_context;
+    boost::beast::websocket::stream<boost::beast::tcp_stream> m_socket;
+    boost::beast::flat_buffer m_buffer;
+    std::string m_client;
+    boost::beast::http::request<boost::beast::http::string_body> m_request;
+    std::deque<std::shared_ptr<const std::string>> m_outgoing;
+    std::uint64_t m_id = 0;
+    Owner m_owner = HttpOwner;
+    bool m_writing = false;
+    bool m_finished = false;
+};
+
+}  // namespace velmora::bridge

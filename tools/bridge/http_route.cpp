@@ -1,0 +1,328 @@
+#include "tools/bridge/http_route.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <boost/asio/ip/address.hpp>
+#include <cctype>
+#include <cstdlib>
+
+#include "tools/commands/key_names.h"
+
+namespace velmora::bridge {
+
+namespace {
+
+Decision Refuse(int status, std::string cause, std::string message, std::string allow = {})
+{
+    Decision decision;
+    decision.status = status;
+    decision.cause = std::move(cause);
+    decision.message = std::move(message);
+    decision.allow = std::move(allow);
+    return decision;
+}
+
+std::string_view Trim(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+std::optional<boost::asio::ip::address> IpAddress(std::string_view text)
+{
+    boost::system::error_code error;
+    const auto address = boost::asio::ip::make_address(std::string(text), error);
+    if (error) return std::nullopt;
+    return address;
+}
+
+// "%41+b" as "A b"; nullopt for a broken escape or a NUL.
+std::optional<std::string> Unescape(std::string_view text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] != '%') {
+            out += text[i];
+        } else {
+            if (i + 2 >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[i + 1])) ||
+                !std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+                return std::nullopt;
+            }
+            const char digits[3] = {text[i + 1], text[i + 2], 0};
+            const char c = static_cast<char>(std::strtol(digits, nullptr, 16));
+            if (c == 0) return std::nullopt;
+            out += c;
+            i += 2;
+        }
+    }
+    return out;
+}
+
+// The device member of a JSON value: a string, or a whole number taken as a list index.
+std::optional<std::string> DeviceText(const QJsonValue& value)
+{
+    if (value.isString()) return value.toString().toStdString();
+    if (value.isDouble() && value.toDouble() >= 0 && value.toDouble() < 1e9 &&
+        value.toDouble() == static_cast<double>(value.toInt())) {
+        return std::to_string(value.toInt());
+    }
+    return std::nullopt;
+}
+
+struct Target {
+    std::vector<std::string_view> segments;  // of the path, after the leading "/"
+    std::optional<std::string> device;       // ?device=
+};
+
+std::optional<Target> SplitTarget(std::string_view target, Decision& refusal)
+{
+    if (target.empty() || target.front() != '/') {
+        refusal = Refuse(400, "bad-request", "the request target must be a path");
+        return std::nullopt;
+    }
+    Target out;
+    const std::size_t question = target.find('?');
+    std::string_view path =
+        target.substr(1, question == std::string_view::npos ? std::string_view::npos : question - 1);
+    for (;;) {
+        const std::size_t slash = path.find('/');
+        out.segments.push_back(path.substr(0, slash));
+        if (slash == std::string_view::npos) break;
+        path.remove_prefix(slash + 1);
+    }
+    if (question == std::string_view::npos) return out;
+    std::string_view query = target.substr(question + 1);
+    while (!query.empty()) {
+        const std::size_t amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+        if (pair.empty()) continue;
+        const std::size_t equals = pair.find('=');
+        const std::string_view name = pair.substr(0, equals);
+        const auto value =
+            Unescape(equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1));
+        if (name != "device" || !value || value->empty() || out.device) {
+            refusal = Refuse(400, "bad-request",
+                             "the only query parameter is device=N|PATH|ID, once and not empty");
+            return std::nullopt;
+        }
+        out.device = *value;
+    }
+    return out;
+}
+
+// The body of a key action: a JSON object with at most "device".
+bool ReadKeyBody(std::string_view body, Decision& decision)
+{
+    QJsonParseError error{};
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray(body.data(), static_cast<int>(body.size())), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        decision = Refuse(400, "bad-json", "the body must be a JSON object ({} will do)");
+        return false;
+    }
+    const QJsonObject object = document.object();
+    for (auto member = object.begin(); member != object.end(); ++member) {
+        if (member.key() != "device") {
+            decision = Refuse(400, "bad-json",
+                              "unknown member \"" + member.key().toStdString() + "\" (only \"device\")");
+            return false;
+        }
+        const std::optional<std::string> device = DeviceText(member.value());
+        if (!device || device->empty() || (decision.device && *decision.device != *device)) {
+            decision =
+                Refuse(400, "bad-json", "\"device\" must be an index, an id or a path, as in ?device=");
+            return false;
+        }
+        decision.device = device;
+    }
+    return true;
+}
+
+// A browser's Origin: "http://host:port", the same rule as Host; "null" and the like are foreign.
+bool OriginAllowed(std::string_view origin, std::string_view listenAddress)
+{
+    origin = Trim(origin);
+    const std::size_t scheme = origin.find("://");
+    return scheme != std::string_view::npos && HostAllowed(origin.substr(scheme + 3), listenAddress);
+}
+
+bool IsJsonMediaType(std::string_view contentType)
+{
+    return velmoractl::SameIgnoringCase(Trim(contentType.substr(0, contentType.find(';'))),
+                                        "application/json");
+}
+
+}  // namespace
+
+bool SameSecret(std::string_view given, std::string_view expected)
+{
+    volatile unsigned char difference = given.size() == expected.size() ? 0 : 1;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const unsigned char g = i < given.size() ? static_cast<unsigned char>(given[i]) : 0;
+        difference = static_cast<unsigned char>(difference | (g ^ static_cast<unsigned char>(expected[i])));
+    }
+    return difference == 0 && !expected.empty();
+}
+
+bool HostAllowed(std::string_view host, std::string_view listenAddress)
+{
+    // "name", "name:port", "[v6]", "[v6]:port"
+    std::string_view name = host;
+    std::string_view port;
+    if (!name.empty() && name.front() == '[') {
+        const std::size_t close = name.find(']');
+        if (close == std::string_view::npos) return false;
+        port = name.substr(close + 1);
+        name = name.substr(1, close - 1);
+        if (!port.empty() && port.front() != ':') return false;
+        if (!port.empty()) port.remove_prefix(1);
+    } else if (const std::size_t colon = name.find(':'); colon != std::string_view::npos) {
+        port = name.substr(colon + 1);
+        name = name.substr(0, colon);
+    }
+    for (const char c : port) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    }
+    if (name.empty() || port.size() > 5) return false;
+    if (velmoractl::SameIgnoringCase(name, "localhost")) return true;
+    const auto given = IpAddress(name);
+    const auto listening = IpAddress(listenAddress);
+    if (!given || !listening) return false;
+    // A bracketed name is an IPv6 address, and an IPv6 address is bracketed.
+    if (given->is_v6() != (host.front() == '[')) return false;
+    return listening->is_unspecified() || *given == *listening;
+}
+
+Decision DecideRequest(const RequestView& request, const ListenPolicy& policy)
+{
+    if (request.hosts.size() != 1)
+        return Refuse(400, "bad-request", "a request needs exactly one Host header");
+    if (!HostAllowed(Trim(request.hosts.front()), policy.address)) {
+        return Refuse(403, "host-refused",
+                      "the Host header must name the address served (" + policy.address + ") or localhost");
+    }
+    if (request.method == "OPTIONS" || (request.origin && !OriginAllowed(*request.origin, policy.address))) {
+        return Refuse(403, "origin-refused", "requests from web pages of other origins are refused");
+    }
+    if (policy.token) {
+        std::string_view given = Trim(request.authorization.value_or(""));
+        const bool bearer = given.size() > 7 && velmoractl::SameIgnoringCase(given.substr(0, 7), "bearer ");
+        if (!bearer || !SameSecret(Trim(given.substr(7)), *policy.token)) {
+            return Refuse(401, "unauthorised", "this server needs Authorization: Bearer TOKEN");
+        }
+    }
+
+    Decision decision;
+    const std::optional<Target> target = SplitTarget(request.target, decision);
+    if (!target) return decision;
+    const std::vector<std::string_view>& path = target->segments;
+    const auto route = [&](Route found, std::string_view method) {
+        if (request.method != method)
+            return Refuse(405, "method-not-allowed", "this path takes " + std::string(method),
+                          std::string(method));
+        Decision routed;
+        routed.route = found;
+        routed.device = target->device;
+        if (routed.device && found != Route::Key && found != Route::Status && found != Route::Zoom)
+            return Refuse(400, "bad-request", "device= applies to keys, status and zoom only");
+        return routed;
+    };
+    if (path.empty() || path[0] != "v1")
+        return Refuse(404, "not-found", "no such path; the API is under /v1");
+    if (path.size() == 1 || (path.size() == 2 && path[1].empty())) return route(Route::Info, "GET");
+    if (path.size() == 2 && path[1] == "devices") return route(Route::Devices, "GET");
+    if (path.size() == 2 && path[1] == "status") return route(Route::Status, "GET");
+    if (path.size() == 2 && path[1] == "zoom") return route(Route::Zoom, "GET");
+    if (path.size() == 2 && path[1] == "keys") return route(Route::Keys, "GET");
+    if (path.size() == 2 && path[1] == "events") {
+        decision = route(Route::Events, "GET");
+        if (decision.route == Route::Events && !request.websocketUpgrade)
+            return Refuse(426, "websocket-required", "/v1/events is a WebSocket");
+        return decision;
+    }
+    if (path.size() != 4 || path[1] != "keys")
+        return Refuse(404, "not-found", "no such path; keys are POST /v1/keys/NAME/press|release|click");
+
+    const KeyDefinition* key = velmoractl::FindKeyByName(path[2]);
+    if (!key) return Refuse(404, "unknown-key", "unknown key (one of " + velmoractl::KeyNameList() + ")");
+    const std::optional<KeyAction> action = ParseKeyAction(path[3]);
+    if (!action) return Refuse(404, "unknown-action", "unknown key action (press, release or click)");
+    decision = route(Route::Key, "POST");
+    if (decision.route != Route::Key) return decision;
+    if (!request.contentType || !IsJsonMediaType(*request.contentType))
+        return Refuse(415, "json-required",
+                      "a key action needs a JSON body (Content-Type: application/json)");
+    if (!ReadKeyBody(request.body, decision)) return decision;
+    decision.keyIndex = static_cast<int>(key - Keys.data());
+    decision.action = *action;
+    return decision;
+}
+
+Decision DecideSocketMessage(std::string_view text)
+{
+    QJsonParseError error{};
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray(text.data(), static_cast<int>(text.size())), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return Refuse(400, "bad-json", "a message is a JSON object: {\"key\": NAME, \"action\": ACTION}");
+    const QJsonObject object = document.object();
+    Decision decision;
+    for (auto member = object.begin(); member != object.end(); ++member) {
+        const QString& name = member.key();
+        if (name != "key" && name != "action" && name != "device" && name != "id") {
+            decision = Refuse(400, "bad-json", "unknown member \"" + name.toStdString() + "\"");
+            break;
+        }
+    }
+    decision.id = object.value("id");
+    if (decision.status != 0) return decision;
+    const QJsonValue device = object.value("device");
+    if (!device.isUndefined()) {
+        decision.device = DeviceText(device);
+        if (!decision.device || decision.device->empty()) {
+            Decision refused = Refuse(400, "bad-json", "\"device\" must be an index, an id or a path");
+            refused.id = decision.id;
+            return refused;
+        }
+    }
+    const KeyDefinition* key = velmoractl::FindKeyByName(object.value("key").toString().toStdString());
+    const std::optional<KeyAction> action =
+        ParseKeyAction(object.value("action").toString(QStringLiteral("click")).toStdString());
+    Decision refused;
+    if (!key)
+        refused = Refuse(404, "unknown-key", "unknown key (one of " + velmoractl::KeyNameList() + ")");
+    else if (!action)
+        refused = Refuse(404, "unknown-action", "unknown key action (press, release or click)");
+    if (!key || !action) {
+        refused.id = decision.id;
+        return refused;
+    }
+    decision.route = Route::Key;
+    decision.keyIndex = static_cast<int>(key - Keys.data());
+    decision.action = *action;
+    return decision;
+}
+
+int HttpStatusOf(const BridgeFailure& failure)
+{
+    switch (failure.kind) {
+        case FailureKind::BadRequest:
+            return 400;
+        case FailureKind::NoDevice:
+            return 404;
+        case FailureKind::DeviceGone:
+            return 410;
+        case FailureKind::Busy:
+        case FailureKind::Stopping:
+            return 503;
+        case FailureKind::Camera:
+            break;
+    }
+    return 502;
+}
+
+}  // namespace velmora::bridge

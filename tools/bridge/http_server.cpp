@@ -1,0 +1,355 @@
+#include "tools/bridge/http_server.h"
+
+#include <QJsonObject>
+#include <boost/asio/ip/v6_only.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket/rfc6455.hpp>
+#include <cstdio>
+#include <ctime>
+#include <optional>
+
+#include "tools/bridge/bridge_json.h"
+#include "tools/bridge/event_socket.h"
+#include "tools/bridge/http_view.h"
+
+namespace velmora::bridge {
+
+namespace beast = boost::beast;
+namespace http = boost::beast::http;
+using boost::asio::ip::tcp;
+
+namespace {
+
+std::string ClientOf(const tcp::socket& socket)
+{
+    boost::system::error_code error;
+    const tcp::endpoint peer = socket.remote_endpoint(error);
+    if (error) return "unknown";
+    const std::string address = peer.address().to_string();
+    return (peer.address().is_v6() ? "[" + address + "]" : address) + ":" + std::to_string(peer.port());
+}
+
+std::string Line(const QJsonObject& object)
+{
+    return Compact(object).toStdString() + "\n";
+}
+
+std::string RefusalAnswer(const Decision& decision)
+{
+    BridgeFailure failure{FailureKind::BadRequest, decision.cause, decision.message, std::nullopt};
+    return Line(FailureAnswer(failure));
+}
+
+// One HTTP connection: requests read and answered in turn, until the client or a limit ends it.
+class Connection : public Closable, public std::enable_shared_from_this<Connection> {
+public:
+    Connection(std::shared_ptr<ServeContext> context, tcp::socket socket)
+        : m_context(std::move(context)),
+          m_client(ClientOf(socket)),
+          m_deadline(socket.get_executor()),
+          m_stream(std::move(socket))
+    {
+    }
+    ~Connection() override
+    {
+        if (m_id) m_context->Closed(m_id);
+    }
+
+    void Start()
+    {
+        m_id = m_context->Open(weak_from_this());
+        ReadNext();
+    }
+
+    // Over the connection limit: a 503 at once, then the connection is closed.
+    void Refuse()
+    {
+        m_started = std::chrono::steady_clock::now();
+        Decision refusal;
+        refusal.status = 503;
+        refusal.cause = "too-many-connections";
+        refusal.message = "too many open connections";
+        Answer(refusal, RefusalAnswer(refusal), false);
+    }
+
+    void Close() override
+    {
+        m_deadline.cancel();
+        beast::error_code ignored;
+        m_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
+        m_stream.close();
+    }
+
+private:
+    void ReadNext()
+    {
+        m_parser.emplace();
+        m_parser->header_limit(static_cast<std::uint32_t>(m_context->limits.headerBytes));
+        m_parser->body_limit(m_context->limits.bodyBytes);
+        // The idle limit ends the read, not the connection (as the stream's own timeout would): a
+        // client that started a request then hears 408.
+        m_stream.expires_never();
+        m_timedOut = false;
+        m_deadline.expires_after(m_context->limits.idle);
+        m_deadline.async_wait([self = shared_from_this()](beast::error_code error) {
+            if (error) return;
+            self->m_timedOut = true;
+            beast::error_code ignored;
+            self->m_stream.socket().cancel(ignored);
+        });
+        http::async_read(
+            m_stream, m_buffer, *m_parser,
+            [self = shared_from_this()](beast::error_code error, std::size_t) { self->OnRead(error); });
+    }
+
+    void OnRead(beast::error_code error)
+    {
+        m_deadline.cancel();
+        if (m_timedOut) error = beast::error::timeout;
+        m_started = std::chrono::steady_clock::now();
+        m_method.clear();
+        m_target.clear();
+        if (error) return OnReadError(error);
+        const auto& request = m_parser->get();
+        m_method = std::string(request.method_string());
+        m_target = std::string(request.target());
+        Dispatch(DecideRequest(ViewOf(request), m_context->policy));
+    }
+
+    void OnReadError(beast::error_code error)
+    {
+        if (m_parser->is_header_done()) {
+            m_method = std::string(m_parser->get().method_string());
+            m_target = std::string(m_parser->get().target());
+        }
+        Decision refusal;
+        if (error == http::error::header_limit) {
+            refusal.status = 431;
+            refusal.cause = "header-too-large";
+            refusal.message = "the request's header is larger than " +
+                              std::to_string(m_context->limits.headerBytes) + " bytes";
+        } else if (error == http::error::body_limit) {
+            refusal.status = 413;
+            refusal.cause = "body-too-large";
+            refusal.message =
+                "the request's body is larger than " + std::to_string(m_context->limits.bodyBytes) + " bytes";
+        } else if (error == beast::error::timeout && m_parser->got_some()) {
+            refusal.status = 408;
+            refusal.cause = "timeout";
+            refusal.message = "the request did not arrive in time";
+        } else if (error.category() == http::make_error_code(http::error::header_limit).category() &&
+                   error != http::error::end_of_stream && error != http::error::partial_message) {
+            refusal.status = 400;
+            refusal.cause = "bad-request";
+            refusal.message = "the request is not valid HTTP/1.1 (" + error.message() + ")";
+        } else {
+            return Close();  // gone, or idle too long between requests
+        }
+        Answer(refusal, RefusalAnswer(refusal), false);
+    }
+
+    void Dispatch(const Decision& decision)
+    {
+        const auto self = shared_from_this();
+        ServeContext& context = *m_context;
+        switch (decision.route) {
+            case Route::Refused:
+                return Answer(decision, RefusalAnswer(decision), true);
+            case Route::Info: {
+                QJsonObject info;
+                info.insert("ok", true);
+                info.insert("api", "v1");
+                info.insert("holdLimitSeconds", static_cast<double>(context.core.HoldLimit().count()) / 1000);
+                info.insert("devices", static_cast<int>(context.core.Devices().size()));
+                return Answer(decision, Line(info), true);
+            }
+            case Route::Devices:
+                return Answer(decision, Line(DevicesAnswer(context.core.Devices())), true);
+            case Route::Keys:
+                return Answer(decision, Line(KeysAnswer()), true);
+            case Route::Key: {
+                KeyRequest request;
+                request.client = m_client;
+                request.device = decision.device;
+                request.keyIndex = decision.keyIndex;
+                request.action = decision.action;
+                return context.core.Key(request, [self](const KeyOutcome& outcome) {
+                    self->AnswerOutcome(outcome.failure, self->m_context->keyAnswers.Text(outcome));
+                });
+            }
+            case Route::Status:
+                return context.core.ReadStatus(decision.device, [self](const StatusOutcome& outcome) {
+                    self->AnswerOutcome(outcome.failure, Line(StatusAnswer(outcome)));
+                });
+            case Route::Zoom:
+                return context.core.ReadZoom(decision.device, [self](const ZoomOutcome& outcome) {
+                    self->AnswerOutcome(outcome.failure, Line(ZoomAnswer(outcome)));
+                });
+            case Route::Events: {
+                LogRequest(context, m_client, m_method, m_target, 101, m_started);
+                auto socket = std::make_shared<EventSocket>(m_context, std::move(m_stream), m_client);
+                return socket->Start(m_parser->release());
+            }
+        }
+    }
+
+    void AnswerOutcome(const std::optional<BridgeFailure>& failure, std::string body)
+    {
+        Decision decision;
+        decision.status = failure ? HttpStatusOf(*failure) : 200;
+        decision.cause = failure ? failure->cause : std::string();
+        Answer(decision, std::move(body), true);
+    }
+
+    // Writes the answer; then reads the next request, when both sides keep the connection.
+    void Answer(const Decision& decision, std::string body, bool mayKeep)
+    {
+        const int status = decision.status ? decision.status : 200;
+        const unsigned version = m_parser && m_parser->is_header_done() ? m_parser->get().version() : 11;
+        auto response =
+            std::make_shared<http::response<http::string_body>>(static_cast<http::status>(status), version);
+        response->set(http::field::content_type, "application/json; charset=utf-8");
+        response->set(http::field::cache_control, "no-store");
+        if (status == 401) response->set(http::field::www_authenticate, "Bearer");
+        if (status == 405) response->set(http::field::allow, decision.allow);
+        if (decision.cause == "busy") response->set(http::field::retry_after, "1");
+        response->body() = std::move(body);
+        response->keep_alive(mayKeep && m_parser && m_parser->is_header_done() &&
+                             m_parser->get().keep_alive() && !m_context->stopped);
+        response->prepare_payload();
+        LogRequest(*m_context, m_client, m_method, m_target, status, m_started);
+        m_stream.expires_after(m_context->limits.idle);
+        http::async_write(m_stream, *response,
+                          [self = shared_from_this(), response](beast::error_code error, std::size_t) {
+                              if (error || !response->keep_alive()) return self->Close();
+                              self->ReadNext();
+                          });
+    }
+
+    std::shared_ptr<ServeContext> m_context;
+    std::string m_client;
+    boost::asio::steady_timer m_deadline;
+    bool m_timedOut = false;
+    beast::tcp_stream m_stream;
+    beast::flat_buffer m_buffer;
+    std::optional<http::request_parser<http::string_body>> m_parser;
+    std::chrono::steady_clock::time_point m_started;
+    std::string m_method;
+    std::string m_target;
+    std::uint64_t m_id = 0;
+};
+
+}  // namespace
+
+void LogRequest(const ServeContext& context, const std::string& client, std::string_view method,
+                std::string_view target, int status, std::chrono::steady_clock::time_point started)
+{
+    if (context.quiet) return;
+    const double milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+    // The path only, at most 120 bytes, with nothing that could forge a line.
+    std::string path(target.substr(0, std::min(target.find('?'), std::size_t{120})));
+    for (char& c : path) {
+        if (static_cast<unsigned char>(c) < 0x21 || static_cast<unsigned char>(c) > 0x7E) c = '?';
+    }
+    std::string verb(method.substr(0, 16));
+    for (char& c : verb) {
+        if (static_cast<unsigned char>(c) < 0x21 || static_cast<unsigned char>(c) > 0x7E) c = '?';
+    }
+    if (verb.empty()) verb = "-";
+    if (path.empty()) path = "-";
+    const std::time_t now = std::time(nullptr);
+    char stamp[32] = "-";
+    if (const std::tm* utc = std::gmtime(&now)) std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", utc);
+    char line[512];
+    const int length = std::snprintf(line, sizeof line, "%s %s %s %s %d %.2fms\n", stamp, client.c_str(),
+                                     verb.c_str(), path.c_str(), status, milliseconds);
+    if (length > 0) std::fwrite(line, 1, std::min(static_cast<std::size_t>(length), sizeof line - 1), stderr);
+}
+
+HttpServer::HttpServer(boost::asio::io_context& loop, BridgeCore& core, ListenPolicy policy,
+                       HttpLimits limits, bool quiet)
+    : m_loop(loop),
+      m_acceptor(loop),
+      m_retry(loop),
+      m_context(std::make_shared<ServeContext>(core, std::move(policy), limits, quiet))
+{
+    // Every event is made into text once, for all the sockets that hear it.
+    m_subscription = core.Subscribe([context = m_context](const BridgeEvent& event) {
+        if (context->listeners.empty()) return;
+        auto text = std::make_shared<const std::string>(Compact(EventJson(event)).toStdString());
+        const auto listeners = context->listeners;
+        for (const auto& [id, weak] : listeners) {
+            if (const auto socket = weak.lock()) socket->Send(text);
+        }
+    });
+}
+
+HttpServer::~HttpServer()
+{
+    Stop();
+}
+
+bool HttpServer::Listen(const tcp::endpoint& endpoint, std::string& error)
+{
+    beast::error_code code;
+    m_acceptor.open(endpoint.protocol(), code);
+    if (!code && ReuseListenAddress()) m_acceptor.set_option(tcp::acceptor::reuse_address(true), code);
+    if (!code && endpoint.address().is_v6()) m_acceptor.set_option(boost::asio::ip::v6_only(true), code);
+    if (!code) m_acceptor.bind(endpoint, code);
+    if (!code) m_acceptor.listen(boost::asio::socket_base::max_listen_connections, code);
+    if (code) {
+        error = code.message();
+        return false;
+    }
+    Accept();
+    return true;
+}
+
+tcp::endpoint HttpServer::LocalEndpoint() const
+{
+    beast::error_code ignored;
+    return m_acceptor.local_endpoint(ignored);
+}
+
+void HttpServer::Accept()
+{
+    m_acceptor.async_accept(m_loop, [this, context = m_context](beast::error_code error, tcp::socket socket) {
+        if (context->stopped || error == boost::asio::error::operation_aborted) return;
+        if (error) {
+            // Out of descriptors, say: try again shortly rather than spin.
+            m_retry.expires_after(std::chrono::milliseconds(100));
+            return m_retry.async_wait([this, context](beast::error_code waited) {
+                if (!waited && !context->stopped) Accept();
+            });
+        }
+        {
+            socket.set_option(tcp::no_delay(true), error);
+            auto connection = std::make_shared<Connection>(context, std::move(socket));
+            if (context->open.size() >= context->limits.connections) {
+                connection->Refuse();
+            } else {
+                connection->Start();
+            }
+        }
+        Accept();
+    });
+}
+
+void HttpServer::Stop()
+{
+    if (m_context->stopped) return;
+    m_context->stopped = true;
+    beast::error_code ignored;
+    m_acceptor.close(ignored);
+    m_retry.cancel();
+    const auto open = m_context->open;
+    for (const auto& [id, weak] : open) {
+        if (const auto connection = weak.lock()) connection->Close();
+    }
+}
+
+}  // namespace velmora::bridge

@@ -1,0 +1,38 @@
+// How the platform's device changes and stop requests reach the bridge's event loop.
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <functional>
+#include <memory>
+
+#include "tools/bridge/camera_host.h"
+
+namespace velmora::bridge {
+
+// Whether the device-change source is registered on the camera thread: true where its events come
+// through a descriptor the loop watches (Linux, the simulated folder), false where a message window
+// of its own hears them (Windows).
+bool RegistersSourceOnCameraThread();
+
+class PlatformEvents {
+public:
+    using Changed = std::function<void(std::function<void()> done)>;
+
+    // changed: devices may have been plugged or pulled; it calls done once they are taken in.
+    // stop: SIGINT or SIGTERM; on Windows also Ctrl-C, Ctrl-Break and closing the console.
+    PlatformEvents(boost::asio::io_context& loop, Changed changed, std::function<void()> stop);
+    ~PlatformEvents();
+    PlatformEvents(const PlatformEvents&) = delete;
+    PlatformEvents& operator=(const PlatformEvents&) = delete;
+
+    // Follows the host's device-change source (call while the camera thread is idle, after Open).
+    void Start(CameraHost& host);
+    // Follows nothing more; the loop keeps no work of this object's.
+    void Stop();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+}  // namespace velmora::bridge

@@ -1,0 +1,102 @@
+#include <boost/asio/post.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <csignal>
+#include <cstdio>
+#include <future>
+#include <thread>
+
+#include "devices/device_change_handling.h"
+#include "tools/bridge/http_server.h"
+#include "tools/bridge/serve_platform.h"
+#include "tools/commands/watch_loop.h"
+
+namespace velmora::bridge {
+
+bool RegistersSourceOnCameraThread()
+{
+    return false;
+}
+
+bool ReuseListenAddress()
+{
+    return false;
+}
+
+struct PlatformEvents::State {
+    State(boost::asio::io_context& loop, Changed changed, std::function<void()> stop)
+        : loop(loop), stopSignals(loop, SIGINT, SIGTERM), changed(std::move(changed)), stop(std::move(stop))
+    {
+    }
+
+    boost::asio::io_context& loop;
+    boost::asio::signal_set stopSignals;  // SIGINT and SIGBREAK as the C runtime gives them
+    Changed changed;
+    std::function<void()> stop;
+    std::unique_ptr<DeviceChangeSource> source;
+    std::thread window;  // the message window that hears WM_DEVICECHANGE, and the console's stop keys
+    bool stopping = false;
+};
+
+PlatformEvents::PlatformEvents(boost::asio::io_context& loop, Changed changed, std::function<void()> stop)
+    : m_state(std::make_unique<State>(loop, std::move(changed), std::move(stop)))
+{
+    boost::system::error_code ignored;
+    m_state->stopSignals.add(SIGBREAK, ignored);
+    m_state->stopSignals.async_wait([state = m_state.get()](boost::system::error_code error, int) {
+        if (!error) state->stop();
+    });
+}
+
+PlatformEvents::~PlatformEvents()
+{
+    Stop();
+}
+
+void PlatformEvents::Start(CameraHost& host)
+{
+    m_state->source = host.TakeDeviceChangeSource();
+    if (!m_state->source) return;
+    std::promise<void> ready;
+    std::future<void> registered = ready.get_future();
+    m_state->window = std::thread([state = m_state.get(), &ready] {
+        bool told = false;
+        const auto sink = [state](const DeviceChangeEvent& event) {
+            if (event.kind == DeviceChangeKind::Other) return;
+            boost::asio::post(state->loop, [state] { state->changed([] {}); });
+        };
+        Status status = StatusOk;
+        std::string error;
+        const bool watched = velmoractl::WatchDeviceChanges(
+            *state->source, WatchedInterfaceClasses[0], sink,
+            [&] {
+                told = true;
+                ready.set_value();
+            },
+            status, error);
+        if (!told) {
+            std::fprintf(stderr, "velmoractl: warning: device changes cannot be followed: %s\n",
+                         error.c_str());
+            ready.set_value();
+            return;
+        }
+        // The watch ends on Ctrl-C, Ctrl-Break or the console closing, or when Stop asks it to.
+        if (watched)
+            boost::asio::post(state->loop, [state] {
+                if (!state->stopping) state->stop();
+            });
+    });
+    registered.wait();
+}
+
+void PlatformEvents::Stop()
+{
+    m_state->stopping = true;
+    boost::system::error_code ignored;
+    m_state->stopSignals.cancel(ignored);
+    if (m_state->window.joinable()) {
+        velmoractl::StopWatchingDeviceChanges();
+        m_state->window.join();
+    }
+}
+
+}  // namespace velmora::bridge
