@@ -160,9 +160,9 @@ int RunServe(const velmoractl::Options& options)
         [&] {
             if (stopping) return;
             stopping = true;
-            released = core.Holds().size();
             server.Stop();
-            core.Stop([&] {
+            core.Stop([&](std::size_t count) {
+                released = count;
                 busy.reset();
                 loop.stop();
             });
