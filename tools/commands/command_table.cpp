@@ -212,14 +212,18 @@ std::string CheckArguments(const CommandSpec& command, const Options& options)
         return std::string(option) + " applies to read and write only";
     }
     if (options.keepGoing && command.name != "batch") return "--keep-going applies to batch only";
-    const bool serveOption =
-        options.http || options.tokenFile || options.holdLimit || options.idleLimit || options.quiet;
+    const bool serveOption = options.http || options.tokenFile || options.holdLimit || options.idleLimit ||
+                             options.quiet || options.visca || options.viscaMap ||
+                             !options.viscaAllow.empty();
     if (serveOption && command.name != "serve") {
         const char* option = options.http        ? "--http"
                              : options.tokenFile ? "--token-file"
                              : options.holdLimit ? "--hold-limit"
                              : options.idleLimit ? "--idle-limit"
-                                                 : "--quiet";
+                             : options.visca     ? "--visca"
+                             : options.viscaMap  ? "--visca-map"
+                             : options.quiet     ? "--quiet"
+                                                 : "--visca-allow";
         return std::string(option) + " applies to serve only";
     }
     return {};
