@@ -18,6 +18,15 @@ std::optional<std::string>* ValueSlot(Options& options, std::string_view name)
     if (name == "--token-file") return &options.tokenFile;
     if (name == "--hold-limit") return &options.holdLimit;
     if (name == "--idle-limit") return &options.idleLimit;
+    if (name == "--visca") return &options.visca;
+    if (name == "--visca-map") return &options.viscaMap;
+    return nullptr;
+}
+
+// Options that may be given more than once, each value kept.
+std::vector<std::string>* ListSlot(Options& options, std::string_view name)
+{
+    if (name == "--visca-allow") return &options.viscaAllow;
     return nullptr;
 }
 
@@ -64,21 +73,28 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
             continue;
         }
         std::optional<std::string>* slot = ValueSlot(options, name);
-        if (!slot) {
+        std::vector<std::string>* list = ListSlot(options, name);
+        if (!slot && !list) {
             error = "unknown option " + name;
             return std::nullopt;
         }
-        if (slot->has_value()) {
+        if (slot && slot->has_value()) {
             error = "option " + name + " given twice";
             return std::nullopt;
         }
+        std::string value;
         if (equals != std::string::npos) {
-            *slot = argument.substr(equals + 1);
+            value = argument.substr(equals + 1);
         } else if (i + 1 < arguments.size()) {
-            *slot = arguments[++i];
+            value = arguments[++i];
         } else {
             error = "option " + name + " needs a value";
             return std::nullopt;
+        }
+        if (slot) {
+            *slot = std::move(value);
+        } else {
+            list->push_back(std::move(value));
         }
     }
     return options;

@@ -26,6 +26,9 @@ struct Options {
     std::optional<std::string> holdLimit;  // --hold-limit SECONDS
     std::optional<std::string> idleLimit;  // --idle-limit SECONDS
     bool quiet = false;                    // --quiet
+    std::optional<std::string> visca;      // --visca ADDR:PORT
+    std::optional<std::string> viscaMap;   // --visca-map FILE
+    std::vector<std::string> viscaAllow;   // --visca-allow ADDR[/BITS], each one given
 };
 
 // Options may stand before or after the command; "--" ends them. On error returns nullopt and

@@ -78,6 +78,7 @@ for path in /usr/bin/velmora /usr/bin/velmoractl /usr/share/applications/io.gith
     /usr/share/man/man1/velmora.1.gz /usr/share/man/man1/velmoractl.1.gz \
     /usr/share/bash-completion/completions/velmoractl /usr/share/doc/velmora/copyright \
     /usr/share/doc/velmora/changelog.gz /usr/share/doc/velmora/examples/70-velmora-camera.rules \
+    /usr/share/doc/velmora/examples/visca_map.example \
     /usr/lib/systemd/user/velmoractl-serve.service; do
   grep -qx "$path" "$contents" || missing+=" $path"
 done

@@ -64,14 +64,13 @@ protected:
         EXPECT_TRUE(done()) << "timed out";
     }
 
-    KeyOutcome Key(Owner owner, const char* key, KeyAction action, bool exclusive = false)
+    KeyOutcome Key(Owner owner, const char* key, KeyAction action)
     {
         std::optional<KeyOutcome> outcome;
         KeyRequest request;
         request.owner = owner;
         request.keyIndex = KeyOf(key);
         request.action = action;
-        request.exclusive = exclusive;
         m_core->Key(request, [&outcome](const KeyOutcome& done) { outcome = done; });
         RunUntil([&outcome] { return outcome.has_value(); });
         return outcome.value_or(KeyOutcome{});
@@ -140,24 +139,45 @@ TEST_F(BridgeCoreTest, AnOwnerGoingReleasesItsKeysAndStoppingReleasesAll)
     EXPECT_EQ(m_events.back().holdEnd, HoldEnd::OwnerGone);
     EXPECT_EQ(KeyWrites(), (std::vector<int>{0x10, 0x07, 0x16}));
     bool stopped = false;
-    m_core->Stop([&stopped] { stopped = true; });
+    m_core->Stop([&stopped](std::size_t released) { stopped = released == 1; });
     RunUntil([&stopped] { return stopped; });
     EXPECT_EQ(KeyWrites(), (std::vector<int>{0x10, 0x07, 0x16, 0x16}));
     EXPECT_EQ(Key(3, "menu", KeyAction::Click).failure->kind, FailureKind::Stopping);
 }
 
-// An exclusive press (one key at a time, as a joystick drives) releases the owner's other key
-// first, in the same turn on the camera; another owner's hold stays.
-TEST_F(BridgeCoreTest, AnExclusivePressReleasesTheOwnersOtherKeyFirst)
+// A plan sees the keys held when its turn on the camera comes, not when it was asked: queued right
+// behind a press, a release of whatever is held lets go of that key, once; the hold limit then finds
+// nothing left to release.
+TEST_F(BridgeCoreTest, APlanSeesTheKeysHeldWhenItsTurnComes)
 {
-    Open(10s);
-    Key(1, "zoom-in", KeyAction::Press);
-    Key(2, "lock2", KeyAction::Press);
-    const KeyOutcome outcome = Key(1, "focus-out", KeyAction::Press, true);
-    ASSERT_EQ(outcome.writes.size(), 2u);
-    EXPECT_EQ(outcome.writes[0].keyIndex, KeyOf("zoom-in"));
-    EXPECT_EQ(KeyWrites(), (std::vector<int>{0x03, 0x11, 0x16, 0x06}));
-    EXPECT_EQ(m_core->Holds().size(), 2u);
+    Open(300ms);
+    std::promise<void> unblock;
+    m_worker->SubmitOwed([blocked = unblock.get_future().share()](CameraHost&) { blocked.wait(); });
+    std::vector<KeyOutcome> outcomes;
+    KeyRequest press;
+    press.owner = 1;
+    press.keyIndex = KeyOf("zoom-in");
+    press.action = KeyAction::Press;
+    KeyRequest stop;
+    stop.owner = 2;
+    stop.keyIndex = -1;
+    stop.action = KeyAction::Release;
+    stop.plan = [](const HeldKeys& held) {
+        std::vector<int> releases;
+        for (const int key : held.KeyIndices()) releases.push_back(2 * key + 1);
+        return releases;
+    };
+    for (const KeyRequest& request : {press, stop})
+        m_core->Key(request, [&outcomes](const KeyOutcome& outcome) { outcomes.push_back(outcome); });
+    unblock.set_value();
+    RunUntil([&outcomes] { return outcomes.size() == 2; });
+    ASSERT_EQ(outcomes[1].writes.size(), 1u);
+    EXPECT_EQ(outcomes[1].keyIndex, KeyOf("zoom-in"));
+    m_loop.restart();
+    m_loop.run_for(500ms);
+    EXPECT_EQ(Count(BridgeEvent::Kind::HoldReleased), 0u);
+    EXPECT_EQ(KeyWrites(), (std::vector<int>{0x03, 0x16}));
+    EXPECT_TRUE(m_core->Holds().empty());
 }
 
 // A full queue answers busy at once and drops nothing it took: what it took runs in arrival order.

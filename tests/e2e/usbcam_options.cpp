@@ -86,6 +86,14 @@ std::optional<EmulatorOptions> ParseEmulatorOptions(const std::vector<std::strin
             }
             (flag == "--vid" ? options.camera.vendorId : options.camera.productId) =
                 static_cast<std::uint16_t>(*id);
+        } else if (flag == "--zoom") {
+            const auto zoom = ParseNumber(value, 10, ZoomMax);
+            if (!zoom || *zoom < static_cast<unsigned long>(ZoomMin)) {
+                error = "--zoom takes a number from " + std::to_string(ZoomMin) + " to " +
+                        std::to_string(ZoomMax);
+                return std::nullopt;
+            }
+            options.camera.zoom = static_cast<std::int16_t>(*zoom);
         } else if (flag == "--product") {
             options.camera.product = value;
         } else if (flag == "--log") {

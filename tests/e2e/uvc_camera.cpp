@@ -17,8 +17,6 @@ constexpr std::uint8_t ErrorInvalidRequest = 7;
 constexpr std::uint8_t InfoGetSet = 0x03;
 constexpr std::uint8_t InfoGetOnly = 0x01;
 constexpr std::uint16_t ProbeLength = 26;  // UVC 1.00 probe and commit
-constexpr std::int16_t ZoomMin = 100;
-constexpr std::int16_t ZoomMax = 500;
 
 Bytes Le16Bytes(std::uint16_t value)
 {
@@ -126,6 +124,7 @@ UvcCamera::UvcCamera(CameraModel model, const FirmwareFactory& makeFirmware, Log
       m_makeFirmware(makeFirmware),
       m_descriptors(BuildDescriptors(m_model)),
       m_log(std::move(log)),
+      m_zoom(m_model.zoom),
       m_probe(DefaultProbe()),
       m_commit(DefaultProbe())
 {

@@ -97,7 +97,7 @@ private:
     LogSink m_log;
     std::uint8_t m_configuration = 0;
     std::uint8_t m_errorCode = 0;
-    std::int16_t m_zoom = 100;
+    std::int16_t m_zoom;
     std::vector<std::uint8_t> m_probe;
     std::vector<std::uint8_t> m_commit;
     int m_stallWrite = -1;

@@ -23,7 +23,12 @@ struct ExtensionUnitModel {
     std::uint16_t controlLength = 12;  // what GET_LEN answers for selector 10
 };
 
+// The camera terminal's zoom (absolute) range.
+inline constexpr std::int16_t ZoomMin = 100;
+inline constexpr std::int16_t ZoomMax = 500;
+
 struct CameraModel {
+    std::int16_t zoom = ZoomMin;  // the zoom at start
     std::uint16_t vendorId = 0xABCD;
     std::uint16_t productId = 0xEF01;
     std::string manufacturer = "Velmora";

@@ -558,6 +558,103 @@ check_serve() {
   video=$(capture_node)
 }
 
+# --- velmoractl serve --visca: VISCA over IP, from bash's /dev/udp on loopback ---------------------
+
+visca_fd=
+visca_replies=
+# Sends the datagram $1 (hexadecimal) and reads $2 replies into $visca_replies, hexadecimal, each
+# followed by '|'.
+visca_send() {
+  local bytes= i
+  for ((i = 0; i < ${#1}; i += 2)); do bytes+="\\x${1:i:2}"; done
+  printf "$bytes" >&"$visca_fd"
+  visca_replies=
+  for ((i = 0; i < $2; i++)); do
+    visca_replies+="$(timeout 10 dd bs=64 count=1 <&"$visca_fd" 2> /dev/null | od -An -tx1 | tr -d ' \n')|"
+  done
+}
+# The replies to the header-framed request with sequence number $1: ACK and Completion.
+visca_done() { printf '011100030000%04x9041ff|011100030000%04x9051ff|' "$1" "$1"; }
+key_writes_since() { log_since | grep SET_CUR | tr '\n' '|'; }
+
+# serve --visca alone (no HTTP) on a camera whose zoom starts at 233: a zoom tele then its stop in
+# the header framing make the camera log the zoom-in press and its release; a menu command its MENU
+# packet; a zoom position inquiry answers the zoom scaled from the range velmoractl zoom reads into
+# 0000 to 4000; SIGTERM ends serve with 0 and no key held.
+check_serve_visca() {
+  local name=serve-visca-zoom err=$out/serve-visca.err zoom release menu expected answered port range scaled
+  have_ctl $name || return
+  stop_camera
+  start_camera visca --zoom 233 || { fail $name "no camera"; return; }
+  velmoractl zoom
+  if [[ ! $ctl_out =~ ^zoom\ ([0-9]+)\ \(minimum\ ([0-9]+),\ maximum\ ([0-9]+), ]]; then
+    fail $name "velmoractl zoom printed '$ctl_out' $ctl_err"; return
+  fi
+  range=("${BASH_REMATCH[@]:1}")
+  ip link set lo up 2> /dev/null || busybox ip link set lo up
+  VELMORA_BACKEND=native "$ctl" serve --visca 127.0.0.1:0 2> "$err" &
+  serve_pid=$!
+  if ! wait_for 60 grep -q '(VISCA) on' "$err"; then
+    fail $name "serve did not start: $(tr '\n' '|' < "$err")"; kill "$serve_pid" 2> /dev/null; return
+  fi
+  port=$(sed -n 's|.*udp 127.0.0.1:\([0-9]*\) (VISCA).*|\1|p' "$err")
+  note "serve --visca on udp port $port; the camera's zoom ${range[0]} in ${range[1]}..${range[2]}"
+  exec {visca_fd}<> "/dev/udp/127.0.0.1/$port"
+  zoom=$(packet 0x16 1 0 0x03)
+  release=$(packet 0x16 1 0 0x16)
+  menu=$(packet 0x16 1 0 0x05)
+
+  log_mark
+  visca_send 01000006000000018101040702ff 2
+  answered=$visca_replies
+  visca_send 01000006000000028101040700ff 2
+  answered+=$visca_replies
+  expected=$(visca_done 1)$(visca_done 2)
+  if [ "$answered" != "$expected" ]; then
+    fail $name "zoom tele and stop answered '$answered', expected '$expected'"
+  elif ! wait_for 10 logged_since "SET_CUR $release ok" ||
+       [ "$(key_writes_since)" != "XU3.10 SET_CUR $zoom ok|XU3.10 SET_CUR $release ok|" ]; then
+    fail $name "the camera saw '$(log_since | tr '\n' '|')'"
+  else
+    note "$name: the camera logged '$(key_writes_since)'"
+    finish_check $name
+  fi
+
+  name=serve-visca-menu
+  log_mark
+  visca_send 01000006000000038101060602ff 2
+  if [ "$visca_replies" != "$(visca_done 3)" ]; then
+    fail $name "menu on answered '$visca_replies'"
+  elif ! wait_for 10 logged_since "SET_CUR $menu ok" || [ "$(key_writes_since)" != "XU3.10 SET_CUR $menu ok|" ]; then
+    fail $name "the camera saw '$(log_since | tr '\n' '|')'"
+  else
+    note "$name: the camera logged '$(key_writes_since)'"
+    finish_check $name
+  fi
+
+  name=serve-visca-zoom-position
+  # (value - minimum) / (maximum - minimum) of 0x4000, rounded; one nibble a byte.
+  scaled=$(( ((range[0] - range[1]) * 0x4000 * 2 + range[2] - range[1]) / (2 * (range[2] - range[1])) ))
+  printf -v expected '01110007000000049050%02x%02x%02x%02xff|' $((scaled >> 12 & 15)) $((scaled >> 8 & 15)) \
+    $((scaled >> 4 & 15)) $((scaled & 15))
+  visca_send 011000050000000481090447ff 1
+  if [ "$visca_replies" != "$expected" ]; then
+    fail $name "answered '$visca_replies', expected '$expected' ($(printf '0x%04X' $scaled))"
+  else
+    note "$name: answered '$visca_replies': $(printf '0x%04X' $scaled) for zoom ${range[0]} in ${range[1]}..${range[2]}"
+    finish_check $name
+  fi
+
+  exec {visca_fd}>&-
+  kill -TERM "$serve_pid"
+  wait "$serve_pid"
+  local code=$?
+  [ $code -eq 0 ] && grep -q 'stopped; 0 held key(s) released' "$err" ||
+    fail serve-visca-stops "SIGTERM: exit $code: $(tail -3 "$err" | tr '\n' '|')"
+  tail -2 "$err" | sed 's/^/    /'
+  video=$(capture_node)
+}
+
 # --- the window, following plug and unplug -----------------------------------------------------
 
 probe=$build/tests/e2e/velmora-window-probe
@@ -831,6 +928,7 @@ check_control_length_64
 check_pulled_mid_write
 check_pulled_mid_status
 check_serve
+check_serve_visca
 check_window_follows window-kernel-uevents
 check_window_pulled_mid_status
 if start_udevd; then

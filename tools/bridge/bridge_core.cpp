@@ -56,20 +56,11 @@ void BridgeCore::Key(KeyRequest request, std::function<void(const KeyOutcome&)> 
         boost::asio::post(m_loop, [done = std::move(done), outcome] { done(outcome); });
     };
     if (m_stopping) return refuse(FailureKind::Stopping);
-    HeldOnDevices ownerHolds;
-    if (request.exclusive) {
-        for (const auto& [id, held] : m_held) {
-            for (const int key : held.KeyIndices()) {
-                if (held.HolderOf(key) == request.owner) ownerHolds.emplace_back(id, key);
-            }
-        }
-    }
-    const Owner owner = request.owner;
     const std::string client = request.client;
     const bool queued = Submit<KeyOutcome>(
-        false, [request, ownerHolds](CameraHost& host) { return host.RunKey(request, ownerHolds); },
-        [this, owner, client, done](KeyOutcome outcome) {
-            Apply(outcome, owner);
+        false, [request](CameraHost& host) { return host.RunKey(request); },
+        [this, client, done](KeyOutcome outcome) {
+            Apply(outcome);
             if (!outcome.writes.empty()) {
                 BridgeEvent event;
                 event.kind = BridgeEvent::Kind::KeySent;
@@ -103,21 +94,29 @@ void BridgeCore::ReadZoom(std::optional<std::string> device, std::function<void(
     Query<ZoomOutcome>([device](CameraHost& host) { return host.ReadZoom(device); }, std::move(done));
 }
 
-void BridgeCore::Apply(const KeyOutcome& outcome, Owner owner)
+void BridgeCore::Apply(const KeyOutcome& outcome)
 {
     if (outcome.device.id.empty()) return;
-    HeldKeys& keys = m_held[outcome.device.id];
-    for (const KeyWrite& write : outcome.writes) {
-        // A release that failed leaves the hold to the limit, which tries once more.
-        if (!write.writes || write.status != StatusOk) continue;
-        keys.Sent(2 * write.keyIndex + (write.press ? 0 : 1), owner);
-        if (keys.Holds(write.keyIndex)) {
-            ArmLimit(outcome.device.id, write.keyIndex);
-        } else {
-            m_limits.erase({outcome.device.id, write.keyIndex});
+    const std::string& id = outcome.device.id;
+    const auto found = m_held.find(id);
+    if (found != m_held.end()) {
+        for (const int key : found->second.KeyIndices()) {
+            if (!outcome.held.Holds(key)) m_limits.erase({id, key});
         }
     }
-    if (keys.Empty()) m_held.erase(outcome.device.id);
+    if (outcome.held.Empty()) {
+        if (found != m_held.end()) m_held.erase(found);
+        return;
+    }
+    m_held[id] = outcome.held;
+    if (m_stopping) return;
+    // A press starts its key's time again; a key held without a limit (its release failed) gets one.
+    for (const int key : outcome.held.KeyIndices()) {
+        const bool pressed = std::any_of(
+            outcome.writes.begin(), outcome.writes.end(),
+            [key](const KeyWrite& w) { return w.keyIndex == key && w.press && w.status == StatusOk; });
+        if (pressed || !m_limits.count({id, key})) ArmLimit(id, key);
+    }
 }
 
 void BridgeCore::ArmLimit(const std::string& deviceId, int keyIndex)
@@ -130,47 +129,40 @@ void BridgeCore::ArmLimit(const std::string& deviceId, int keyIndex)
         const auto armed = m_limits.find({deviceId, keyIndex});
         if (error || armed == m_limits.end() || armed->second.generation != generation) return;
         m_limits.erase(armed);
-        const auto held = m_held.find(deviceId);
-        if (held == m_held.end()) return;
-        const std::optional<Owner> owner = held->second.HolderOf(keyIndex);
-        if (!owner) return;
-        held->second.Sent(2 * keyIndex + 1);
-        if (held->second.Empty()) m_held.erase(held);
-        SendOwedRelease(deviceId, keyIndex, *owner, HoldEnd::Limit);
+        ReleaseHeld([deviceId, keyIndex](const std::string& id, int key,
+                                         Owner) { return id == deviceId && key == keyIndex; },
+                    HoldEnd::Limit);
     });
 }
 
-void BridgeCore::SendOwedRelease(const std::string& deviceId, int keyIndex, Owner owner, HoldEnd end)
+void BridgeCore::ReleaseHeld(HoldFilter which, HoldEnd end, std::function<void(std::size_t)> done)
 {
-    m_limits.erase({deviceId, keyIndex});
-    KeyRequest request;
-    request.owner = owner;
-    request.client = std::string(HoldEndName(end));
-    request.device = deviceId;
-    request.keyIndex = keyIndex;
-    request.action = KeyAction::Release;
-    Submit<KeyOutcome>(
-        true, [request](CameraHost& host) { return host.RunKey(request, {}); },
-        [this, owner, end, client = request.client](KeyOutcome outcome) {
-            Apply(outcome, owner);
-            BridgeEvent event;
-            event.kind = BridgeEvent::Kind::HoldReleased;
-            event.device = outcome.device;
-            event.client = client;
-            event.holdEnd = end;
-            event.key = std::move(outcome);
-            Publish(event);
+    Submit<std::vector<KeyOutcome>>(
+        true, [which = std::move(which)](CameraHost& host) { return host.ReleaseHeld(which); },
+        [this, end, done = std::move(done)](std::vector<KeyOutcome> outcomes) {
+            std::size_t released = 0;
+            for (KeyOutcome& outcome : outcomes) {
+                Apply(outcome);
+                if (outcome.writes.empty()) continue;
+                released += static_cast<std::size_t>(
+                    std::count_if(outcome.writes.begin(), outcome.writes.end(),
+                                  [](const KeyWrite& write) { return write.status == StatusOk; }));
+                BridgeEvent event;
+                event.kind = BridgeEvent::Kind::HoldReleased;
+                event.device = outcome.device;
+                event.client = std::string(HoldEndName(end));
+                event.holdEnd = end;
+                event.key = std::move(outcome);
+                Publish(event);
+            }
+            if (done) done(released);
         });
 }
 
 void BridgeCore::OwnerGone(Owner owner)
 {
-    std::vector<std::pair<std::string, int>> owed;
-    for (auto held = m_held.begin(); held != m_held.end();) {
-        for (const int slot : held->second.TakeReleases(owner)) owed.emplace_back(held->first, slot / 2);
-        held = held->second.Empty() ? m_held.erase(held) : std::next(held);
-    }
-    for (const auto& [id, key] : owed) SendOwedRelease(id, key, owner, HoldEnd::OwnerGone);
+    ReleaseHeld([owner](const std::string&, int, Owner holder) { return holder == owner; },
+                HoldEnd::OwnerGone);
 }
 
 std::vector<BridgeCore::Hold> BridgeCore::Holds() const
@@ -242,16 +234,16 @@ void BridgeCore::ApplyDevices(std::vector<DeviceInfo> devices)
     m_devices = std::move(devices);
 }
 
-void BridgeCore::Stop(std::function<void()> done)
+void BridgeCore::Stop(std::function<void(std::size_t)> done)
 {
     m_stopping = true;
-    std::vector<std::pair<std::string, int>> owed;
-    for (auto& [id, held] : m_held) {
-        for (const int slot : held.TakeReleases()) owed.emplace_back(id, slot / 2);
-    }
-    m_held.clear();
-    for (const auto& [id, key] : owed) SendOwedRelease(id, key, HttpOwner, HoldEnd::Stopping);
-    m_worker.SubmitOwed([&worker = m_worker, done](CameraHost&) { worker.Answer(done); });
+    m_limits.clear();
+    auto released = std::make_shared<std::size_t>(0);
+    ReleaseHeld([](const std::string&, int, Owner) { return true; }, HoldEnd::Stopping,
+                [released](std::size_t count) { *released = count; });
+    m_worker.SubmitOwed([&worker = m_worker, done, released](CameraHost&) {
+        worker.Answer([done, released] { done(*released); });
+    });
 }
 
 }  // namespace velmora::bridge

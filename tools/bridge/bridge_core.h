@@ -1,7 +1,8 @@
-// The bridge on its event loop: every front end (HTTP, WebSocket, and any other) asks it for a key
-// action or a query on a device and gets the outcome asynchronously, on the loop. It runs the
-// camera's bounded FIFO queue, keeps the held keys (per owner, with the hold limit), follows the
-// device list and publishes what happens to subscribers.
+// The bridge on its event loop: every front end (HTTP, WebSocket, VISCA) asks it for a key action or
+// a query on a device and gets the outcome asynchronously, on the loop. It runs the camera's bounded
+// FIFO queue, ends holds (the hold limit, an owner going, stopping), follows the device list and
+// publishes what happens to subscribers. The held keys themselves are the camera thread's, where
+// the keys are sent; the core sees them as each outcome reports them.
 #pragma once
 
 #include <boost/asio/io_context.hpp>
@@ -38,12 +39,13 @@ public:
     void OwnerGone(Owner owner);
 
     // Each outcome arrives on the loop, never before the call returns. A press of a key with a
-    // release starts a hold that the owner's release, the hold limit, the owner going or the bridge
-    // stopping ends.
+    // release starts a hold that a release (any owner's), the hold limit, the owner going or the
+    // bridge stopping ends.
     void Key(KeyRequest request, std::function<void(const KeyOutcome&)> done);
     void ReadStatus(std::optional<std::string> device, std::function<void(const StatusOutcome&)> done);
     void ReadZoom(std::optional<std::string> device, std::function<void(const ZoomOutcome&)> done);
 
+    // The holds as the last outcomes reported them.
     struct Hold {
         std::string deviceId;
         int keyIndex = 0;
@@ -60,9 +62,10 @@ public:
     // done runs on the loop afterwards.
     void DevicesChanged(std::function<void()> done);
 
-    // Releases every held key, refuses what comes later, and calls done once the camera thread has
-    // finished all it was given.
-    void Stop(std::function<void()> done);
+    // Refuses what comes later, releases every key held once what was queued before has run, and
+    // calls done with the number of keys released once the camera thread has finished all it was
+    // given.
+    void Stop(std::function<void(std::size_t released)> done);
     bool Stopping() const { return m_stopping; }
 
 private:
@@ -72,10 +75,12 @@ private:
     // A query (status, zoom) on the camera thread, or its refusal when busy or stopping.
     template <typename Outcome>
     void Query(std::function<Outcome(CameraHost&)> fn, std::function<void(const Outcome&)> done);
-    void Apply(const KeyOutcome& outcome, Owner owner);
+    // Takes in the held keys an outcome reports, with their hold limits.
+    void Apply(const KeyOutcome& outcome);
     void ArmLimit(const std::string& deviceId, int keyIndex);
-    // Sends a release the hold state no longer counts as owed, and publishes it.
-    void SendOwedRelease(const std::string& deviceId, int keyIndex, Owner owner, HoldEnd end);
+    // Releases the held keys which takes on the camera thread, publishes each release, and calls
+    // done with their number.
+    void ReleaseHeld(HoldFilter which, HoldEnd end, std::function<void(std::size_t)> done = {});
     void ApplyDevices(std::vector<DeviceInfo> devices);
     void Publish(const BridgeEvent& event);
 
@@ -83,7 +88,7 @@ private:
     CameraWorker& m_worker;
     std::chrono::milliseconds m_holdLimit;
     std::vector<DeviceInfo> m_devices;
-    std::map<std::string, HeldKeys> m_held;  // by device id
+    std::map<std::string, HeldKeys> m_held;  // by device id, as the camera thread last reported
     struct Limit {
         std::unique_ptr<boost::asio::steady_timer> timer;
         unsigned generation = 0;  // a wait that completed as it was re-armed is stale

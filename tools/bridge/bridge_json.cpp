@@ -76,8 +76,10 @@ QJsonObject FailureAnswer(const BridgeFailure& failure)
 QJsonObject KeyAnswer(const KeyOutcome& outcome)
 {
     QJsonObject answer = Answer(outcome.device, outcome.failure);
-    const QJsonObject key = KeyJson(outcome.keyIndex);
-    for (auto field = key.begin(); field != key.end(); ++field) answer.insert(field.key(), field.value());
+    if (outcome.keyIndex >= 0 && outcome.keyIndex < KeyCount) {
+        const QJsonObject key = KeyJson(outcome.keyIndex);
+        for (auto field = key.begin(); field != key.end(); ++field) answer.insert(field.key(), field.value());
+    }
     answer.insert("action", Text(KeyActionName(outcome.action)));
     QJsonArray events;
     for (const KeyWrite& write : outcome.writes) {

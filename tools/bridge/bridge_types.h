@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,24 +58,27 @@ struct KeyWrite {
     Status status = StatusOk;
 };
 
+// The slots (0..23, KeySlot order) a request sends, decided on the camera thread from the keys
+// held on its device when the request's turn comes: a request queued behind others sees what they
+// left held (a joystick's stop releases the key its drive pressed, however close behind it came).
+using KeyPlan = std::function<std::vector<int>(const HeldKeys& held)>;
+
 struct KeyRequest {
     Owner owner = HttpOwner;
     std::string client;                 // for the log and the events: "127.0.0.1:5000", "socket 3"
     std::optional<std::string> device;  // a selector as --device takes it; none: the served device
-    int keyIndex = 0;                   // into velmora::Keys
+    int keyIndex = 0;                   // into velmora::Keys; -1: none (slots decide)
     KeyAction action = KeyAction::Click;
-    // A press that first releases the other keys this owner holds on the device (one key at a time,
-    // as the window's keyboard and a joystick's drive work).
-    bool exclusive = false;
+    KeyPlan plan;  // none: the action's own slots of keyIndex, whatever is held
 };
 
 struct KeyOutcome {
     DeviceInfo device;  // empty id when none was resolved
-    int keyIndex = 0;
+    int keyIndex = 0;   // -1 when the request named none and nothing was sent
     KeyAction action = KeyAction::Click;
-    std::vector<KeyWrite> writes;  // in the order sent (an exclusive press's releases first); a failure
-                                   // stops the rest
+    std::vector<KeyWrite> writes;  // in the order sent; a failure stops the rest
     std::optional<BridgeFailure> failure;
+    HeldKeys held;  // the keys held on the device once it ran
 };
 
 struct RegisterRead {

@@ -1,5 +1,6 @@
 #include "tools/bridge/camera_host.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -77,6 +78,12 @@ void CameraHost::Refresh()
 {
     if (m_source) m_source->DispatchPending();
     m_setup.GetSession().Forget();
+    const std::vector<DeviceInfo> devices = Devices();
+    for (auto held = m_held.begin(); held != m_held.end();) {
+        const bool listed = std::any_of(devices.begin(), devices.end(),
+                                        [&held](const DeviceInfo& d) { return d.id == held->first; });
+        held = listed ? std::next(held) : m_held.erase(held);
+    }
 }
 
 std::vector<DeviceInfo> CameraHost::Devices()
@@ -154,7 +161,7 @@ BridgeFailure CameraHost::TransferFailure(const Target& target, const std::strin
         m_setup.GetSession().PlatformName(), sizeQuery));
 }
 
-KeyOutcome CameraHost::RunKey(const KeyRequest& request, const HeldOnDevices& ownerHolds)
+KeyOutcome CameraHost::RunKey(const KeyRequest& request)
 {
     KeyOutcome outcome;
     outcome.keyIndex = request.keyIndex;
@@ -162,35 +169,73 @@ KeyOutcome CameraHost::RunKey(const KeyRequest& request, const HeldOnDevices& ow
     std::optional<Target> target = Resolve(request.device, outcome.failure);
     if (!target) return outcome;
     outcome.device = target->info;
-
     std::vector<int> slots;
-    if (request.exclusive && request.action != KeyAction::Release) {
-        for (const auto& [id, key] : ownerHolds) {
-            if (id == target->info.id && key != request.keyIndex) slots.push_back(2 * key + 1);
-        }
+    HeldKeys& held = m_held[target->info.id];
+    if (request.plan) {
+        slots = request.plan(held);
+    } else {
+        if (request.action != KeyAction::Release) slots.push_back(2 * request.keyIndex);
+        if (request.action != KeyAction::Press) slots.push_back(2 * request.keyIndex + 1);
     }
-    if (request.action != KeyAction::Release) slots.push_back(2 * request.keyIndex);
-    if (request.action != KeyAction::Press) slots.push_back(2 * request.keyIndex + 1);
+    Send(*target, slots, held, request.owner, outcome);
+    if (outcome.held.Empty()) m_held.erase(target->info.id);
+    if (outcome.keyIndex < 0 && !outcome.writes.empty()) outcome.keyIndex = outcome.writes.front().keyIndex;
+    return outcome;
+}
+
+std::vector<KeyOutcome> CameraHost::ReleaseHeld(const HoldFilter& which)
+{
+    std::vector<KeyOutcome> outcomes;
+    for (auto& [id, held] : m_held) {
+        std::vector<int> slots;
+        for (const int key : held.KeyIndices()) {
+            if (which(id, key, *held.HolderOf(key))) slots.push_back(2 * key + 1);
+        }
+        if (slots.empty()) continue;
+        KeyOutcome outcome;
+        outcome.keyIndex = slots.front() / 2;
+        outcome.action = KeyAction::Release;
+        outcome.device.id = id;
+        if (std::optional<Target> target = Resolve(id, outcome.failure)) {
+            outcome.device = target->info;
+            Send(*target, slots, held, HttpOwner, outcome);
+        } else {
+            held = HeldKeys();  // gone: nothing can reach it
+            outcome.held = held;
+        }
+        outcomes.push_back(std::move(outcome));
+    }
+    for (auto held = m_held.begin(); held != m_held.end();)
+        held = held->second.Empty() ? m_held.erase(held) : std::next(held);
+    return outcomes;
+}
+
+void CameraHost::Send(const Target& target, const std::vector<int>& slots, HeldKeys& held, Owner owner,
+                      KeyOutcome& outcome)
+{
     for (const int slot : slots) {
         const KeySlotAction step = KeySlot(slot);
+        if (!step.key) continue;
         KeyWrite write{slot / 2, step.press, step.writes, step.data, {}, StatusOk};
         if (step.writes) {
             write.packet = MakeRegisterPacket(KeyCommand, KeyRegisterAddress, KeyParam, step.data);
-            write.status = WriteRegister(target->device, KeyRegisterAddress, step.data, KeyParam, KeyCommand);
+            write.status = WriteRegister(target.device, KeyRegisterAddress, step.data, KeyParam, KeyCommand);
         }
         outcome.writes.push_back(write);
         if (write.status != StatusOk) {
             char data[8];
             std::snprintf(data, sizeof data, "0x%02X", step.data);
             outcome.failure =
-                TransferFailure(*target,
+                TransferFailure(target,
                                 "key " + std::string(step.key->objectName) +
                                     (step.press ? " press" : " release") + " (data " + data + ")",
                                 write.status, false);
             break;
         }
+        // A release that failed leaves the key held: the hold limit tries again.
+        held.Sent(slot, owner);
     }
-    return outcome;
+    outcome.held = held;
 }
 
 StatusOutcome CameraHost::ReadStatus(const std::optional<std::string>& device)

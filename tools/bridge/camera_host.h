@@ -1,7 +1,9 @@
-// The bridge's side of the camera: the backend, the device list and every transfer. It lives on
-// the camera thread alone; what it answers is plain data for the event loop.
+// The bridge's side of the camera: the backend, the device list, every transfer and the keys held
+// on each device. It lives on the camera thread alone; what it answers is plain data for the event
+// loop.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -16,8 +18,8 @@
 
 namespace velmora::bridge {
 
-// Keys an owner holds, by device id: what an exclusive press releases first.
-using HeldOnDevices = std::vector<std::pair<std::string, int>>;
+// Which held keys a release takes: by device id, key index and holder.
+using HoldFilter = std::function<bool(const std::string& deviceId, int keyIndex, Owner holder)>;
 
 class CameraHost {
 public:
@@ -38,13 +40,18 @@ public:
     // The descriptor that turns readable when device changes wait for Refresh, or -1.
     int DeviceChangeDescriptor() const;
 
-    // Takes in pending device changes and enumerates again.
+    // Takes in pending device changes and enumerates again; the holds of a device no longer listed
+    // are dropped (nothing can reach it).
     void Refresh();
     std::vector<DeviceInfo> Devices();
     // The device requests without a device go to, or why there is none.
     std::optional<DeviceInfo> Served(std::optional<BridgeFailure>& failure);
 
-    KeyOutcome RunKey(const KeyRequest& request, const HeldOnDevices& ownerHolds);
+    // Sends the request's slots, each counted into the device's held keys once it went out.
+    KeyOutcome RunKey(const KeyRequest& request);
+    // Sends the release of each held key that which takes, with one outcome per device: what the
+    // hold limit, a client going and stopping send. A key is released once, whoever asks.
+    std::vector<KeyOutcome> ReleaseHeld(const HoldFilter& which);
     velmora::Backend& Backend() { return m_setup.GetSession().Backend(); }
     StatusOutcome ReadStatus(const std::optional<std::string>& device);
     ZoomOutcome ReadZoom(const std::optional<std::string>& device);
@@ -55,12 +62,16 @@ private:
                                   std::optional<BridgeFailure>& failure);
     BridgeFailure TransferFailure(const Target& target, const std::string& action, Status status,
                                   bool cameraControl);
+    // Sends slots in order, each one that went out counted into held; a failure stops the rest.
+    void Send(const Target& target, const std::vector<int>& slots, HeldKeys& held, Owner owner,
+              KeyOutcome& outcome);
 
     velmoractl::Options m_options;
     velmoractl::Setup m_setup;
     std::unique_ptr<DeviceChangeSource> m_source;
     std::map<std::string, std::string> m_seen;  // every id listed so far, lower case, with its label
     std::optional<std::string> m_servedId;      // the device last served without a selector
+    std::map<std::string, HeldKeys> m_held;     // by device id: what each camera holds down
 };
 
 }  // namespace velmora::bridge

@@ -8,12 +8,12 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket/rfc6455.hpp>
 #include <cstdio>
-#include <ctime>
 #include <optional>
 
 #include "tools/bridge/bridge_json.h"
 #include "tools/bridge/event_socket.h"
 #include "tools/bridge/http_view.h"
+#include "tools/bridge/serve_log.h"
 
 namespace velmora::bridge {
 
@@ -28,8 +28,7 @@ std::string ClientOf(const tcp::socket& socket)
     boost::system::error_code error;
     const tcp::endpoint peer = socket.remote_endpoint(error);
     if (error) return "unknown";
-    const std::string address = peer.address().to_string();
-    return (peer.address().is_v6() ? "[" + address + "]" : address) + ":" + std::to_string(peer.port());
+    return EndpointText(peer.address(), peer.port());
 }
 
 std::string Line(const QJsonObject& object)
@@ -261,12 +260,9 @@ void LogRequest(const ServeContext& context, const std::string& client, std::str
     }
     if (verb.empty()) verb = "-";
     if (path.empty()) path = "-";
-    const std::time_t now = std::time(nullptr);
-    char stamp[32] = "-";
-    if (const std::tm* utc = std::gmtime(&now)) std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", utc);
     char line[512];
-    const int length = std::snprintf(line, sizeof line, "%s %s %s %s %d %.2fms\n", stamp, client.c_str(),
-                                     verb.c_str(), path.c_str(), status, milliseconds);
+    const int length = std::snprintf(line, sizeof line, "%s %s %s %s %d %.2fms\n", LogStamp().c_str(),
+                                     client.c_str(), verb.c_str(), path.c_str(), status, milliseconds);
     if (length > 0) std::fwrite(line, 1, std::min(static_cast<std::size_t>(length), sizeof line - 1), stderr);
 }
 

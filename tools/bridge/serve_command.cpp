@@ -11,7 +11,9 @@
 #include "tools/bridge/bridge_core.h"
 #include "tools/bridge/camera_worker.h"
 #include "tools/bridge/http_server.h"
+#include "tools/bridge/serve_log.h"
 #include "tools/bridge/serve_platform.h"
+#include "tools/bridge/visca_server.h"
 #include "tools/cli_report.h"
 
 namespace velmora::bridge {
@@ -42,6 +44,60 @@ struct Opened {
     std::optional<BridgeFailure> notServed;
 };
 
+// ADDRESS:PORT as --http and --visca take it: [IPv6]:PORT too, localhost as 127.0.0.1.
+std::optional<std::pair<boost::asio::ip::address, unsigned short>> ParseListen(const std::string& text)
+{
+    const std::size_t colon = text.rfind(':');
+    std::string host = colon == std::string::npos ? std::string() : text.substr(0, colon);
+    const std::string port = colon == std::string::npos ? std::string() : text.substr(colon + 1);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    if (host == "localhost") host = "127.0.0.1";
+    boost::system::error_code error;
+    const auto address = boost::asio::ip::make_address(host, error);
+    char* end = nullptr;
+    const unsigned long number = std::strtoul(port.c_str(), &end, 10);
+    if (error || port.empty() || *end != '\0' || number > 65535) return std::nullopt;
+    return std::pair{address, static_cast<unsigned short>(number)};
+}
+
+std::optional<velmoractl::Failure> ReadViscaSettings(const velmoractl::Options& options,
+                                                     ServeSettings& settings)
+{
+    if (!options.visca) {
+        if (options.viscaMap) return Usage("--visca-map applies with --visca only");
+        if (!options.viscaAllow.empty()) return Usage("--visca-allow applies with --visca only");
+        return std::nullopt;
+    }
+    const auto listen = ParseListen(*options.visca);
+    if (!listen)
+        return Usage("--visca " + *options.visca +
+                     ": expected ADDRESS:PORT, such as 127.0.0.1:52381 or [::1]:52381");
+    settings.viscaAddress = listen->first.to_string();
+    settings.viscaPort = listen->second;
+    for (const std::string& text : options.viscaAllow) {
+        std::string error;
+        const auto rule = ParseViscaAllowRule(text, error);
+        if (!rule) return Usage("--visca-allow " + text + ": " + error);
+        settings.viscaAllow.push_back(*rule);
+    }
+    if (const std::string problem = CheckViscaListen(NetAddressOf(listen->first), settings.viscaAllow);
+        !problem.empty())
+        return Usage("--visca " + *options.visca + ": " + problem);
+    if (!options.viscaMap) {
+        settings.viscaMapping = DefaultViscaMapping();
+        return std::nullopt;
+    }
+    ViscaMappingParse parsed = LoadViscaMappingFile(*options.viscaMap);
+    for (const std::string& error : parsed.errors)
+        settings.viscaMapErrors.push_back(*options.viscaMap + ": " + error);
+    if (!parsed.errors.empty()) {
+        return Usage("--visca-map " + *options.viscaMap + ": " + std::to_string(parsed.errors.size()) +
+                     " bad line(s); serve did not start");
+    }
+    settings.viscaMapping = std::move(parsed.mapping);
+    return std::nullopt;
+}
+
 std::string Url(const ServeSettings& settings, unsigned short port)
 {
     const bool v6 = settings.address.find(':') != std::string::npos;
@@ -54,22 +110,23 @@ std::string Url(const ServeSettings& settings, unsigned short port)
 std::optional<velmoractl::Failure> ReadServeSettings(const velmoractl::Options& options,
                                                      ServeSettings& settings)
 {
+    settings.http = options.http || !options.visca;
     if (options.http) {
-        const std::string& text = *options.http;
-        const std::size_t colon = text.rfind(':');
-        std::string host = colon == std::string::npos ? std::string() : text.substr(0, colon);
-        const std::string port = colon == std::string::npos ? std::string() : text.substr(colon + 1);
-        if (host.size() > 2 && host.front() == '[' && host.back() == ']')
-            host = host.substr(1, host.size() - 2);
-        if (host == "localhost") host = "127.0.0.1";
-        boost::system::error_code error;
-        const auto address = boost::asio::ip::make_address(host, error);
-        char* end = nullptr;
-        const unsigned long number = std::strtoul(port.c_str(), &end, 10);
-        if (error || port.empty() || *end != '\0' || number > 65535)
-            return Usage("--http " + text + ": expected ADDRESS:PORT, such as 127.0.0.1:8719 or [::1]:8719");
-        settings.address = address.to_string();
-        settings.port = static_cast<unsigned short>(number);
+        const auto listen = ParseListen(*options.http);
+        if (!listen)
+            return Usage("--http " + *options.http +
+                         ": expected ADDRESS:PORT, such as 127.0.0.1:8719 or [::1]:8719");
+        settings.address = listen->first.to_string();
+        settings.port = listen->second;
+    }
+    if (!settings.http) {
+        for (const auto& [given, name] : {std::pair{options.tokenFile.has_value(), "--token-file"},
+                                          std::pair{options.idleLimit.has_value(), "--idle-limit"}}) {
+            if (given)
+                return Usage(std::string(name) +
+                             " applies to HTTP, and with --visca alone serve listens for no HTTP: add --http "
+                             "ADDR:PORT");
+        }
     }
     if (options.tokenFile) {
         std::ifstream file(*options.tokenFile);
@@ -83,7 +140,7 @@ std::optional<velmoractl::Failure> ReadServeSettings(const velmoractl::Options& 
         settings.token = line;
     }
     const bool loopback = boost::asio::ip::make_address(settings.address).is_loopback();
-    if (!loopback && !settings.token) {
+    if (settings.http && !loopback && !settings.token) {
         return Usage("listening on " + settings.address +
                      ", which is not a loopback address, needs --token-file FILE: every client then sends "
                      "Authorization: Bearer TOKEN");
@@ -98,7 +155,7 @@ std::optional<velmoractl::Failure> ReadServeSettings(const velmoractl::Options& 
         if (!limit) return Usage("--idle-limit " + *options.idleLimit + ": expected seconds, 0.05 to 86400");
         settings.idleLimit = *limit;
     }
-    return std::nullopt;
+    return ReadViscaSettings(options, settings);
 }
 
 int RunServe(const velmoractl::Options& options)
@@ -106,6 +163,11 @@ int RunServe(const velmoractl::Options& options)
     velmoractl::Report report("serve", options.json);
     ServeSettings settings;
     if (auto failure = ReadServeSettings(options, settings)) {
+        for (const std::string& line : settings.viscaMapErrors) {
+            velmoractl::Report bad("serve", options.json);
+            bad.Fail(Usage(line));
+            bad.Finish();
+        }
         report.Fail(std::move(*failure));
         return report.Finish();
     }
@@ -136,18 +198,36 @@ int RunServe(const velmoractl::Options& options)
 
     BridgeCore core(loop, worker, settings.holdLimit);
     core.SetDevices(opened.devices);
-    HttpLimits limits;
-    limits.idle = settings.idleLimit;
-    HttpServer server(loop, core, ListenPolicy{settings.address, settings.token}, limits, options.quiet);
-    std::string error;
-    const boost::asio::ip::tcp::endpoint endpoint(boost::asio::ip::make_address(settings.address),
-                                                  settings.port);
-    if (!server.Listen(endpoint, error)) {
-        report.Fail(velmoractl::Failure{
-            velmoractl::ExitCode::Failed, velmoractl::CauseName(velmoractl::ExitCode::Failed),
-            "cannot listen on " + settings.address + ":" + std::to_string(settings.port) + ": " + error,
-            std::nullopt});
+    const auto cannotListen = [&report](const std::string& where, const std::string& error) {
+        report.Fail(velmoractl::Failure{velmoractl::ExitCode::Failed,
+                                        velmoractl::CauseName(velmoractl::ExitCode::Failed),
+                                        "cannot listen on " + where + ": " + error, std::nullopt});
         return report.Finish();
+    };
+    std::string error;
+    std::optional<ViscaServer> visca;
+    std::string serving;
+    if (settings.viscaAddress) {
+        visca.emplace(loop, core, std::move(settings.viscaMapping), settings.viscaAllow, options.quiet);
+        const boost::asio::ip::udp::endpoint endpoint(boost::asio::ip::make_address(*settings.viscaAddress),
+                                                      settings.viscaPort);
+        if (!visca->Listen(endpoint, error))
+            return cannotListen("udp " + EndpointText(endpoint.address(), endpoint.port()), error);
+        serving = "udp " + EndpointText(endpoint.address(), visca->LocalEndpoint().port()) + " (VISCA";
+        for (std::size_t i = 0; i < options.viscaAllow.size(); ++i)
+            serving += (i ? " " : ", from ") + options.viscaAllow[i];
+        serving += ")";
+    }
+    std::optional<HttpServer> server;
+    if (settings.http) {
+        HttpLimits limits;
+        limits.idle = settings.idleLimit;
+        server.emplace(loop, core, ListenPolicy{settings.address, settings.token}, limits, options.quiet);
+        const boost::asio::ip::tcp::endpoint endpoint(boost::asio::ip::make_address(settings.address),
+                                                      settings.port);
+        if (!server->Listen(endpoint, error))
+            return cannotListen(settings.address + ":" + std::to_string(settings.port), error);
+        serving += (serving.empty() ? "" : " and ") + Url(settings, server->LocalEndpoint().port());
     }
 
     // The loop runs until the camera thread has sent the releases owed at the end, whatever else
@@ -160,9 +240,10 @@ int RunServe(const velmoractl::Options& options)
         [&] {
             if (stopping) return;
             stopping = true;
-            released = core.Holds().size();
-            server.Stop();
-            core.Stop([&] {
+            if (server) server->Stop();
+            if (visca) visca->Stop();
+            core.Stop([&](std::size_t count) {
+                released = count;
                 busy.reset();
                 loop.stop();
             });
@@ -173,12 +254,16 @@ int RunServe(const velmoractl::Options& options)
                                                    opened.served->label + "), id " + opened.served->id
                                              : "no device yet (" + opened.notServed->message + ")";
     std::fprintf(stderr, "velmoractl: serving %s on %s; hold limit %.3g s; stop with Ctrl+C\n",
-                 Url(settings, server.LocalEndpoint().port()).c_str(), device.c_str(),
-                 static_cast<double>(settings.holdLimit.count()) / 1000);
+                 serving.c_str(), device.c_str(), static_cast<double>(settings.holdLimit.count()) / 1000);
     std::fflush(stderr);
     loop.run();
     events.Stop();
-    std::fprintf(stderr, "velmoractl: stopped; %zu held key(s) released\n", released);
+    std::string counts;
+    if (visca) {
+        counts = "; VISCA: " + std::to_string(visca->Datagrams()) + " datagram(s), " +
+                 std::to_string(visca->Dropped()) + " from senders not allowed dropped";
+    }
+    std::fprintf(stderr, "velmoractl: stopped; %zu held key(s) released%s\n", released, counts.c_str());
     return 0;
 }
 

@@ -1,10 +1,14 @@
-// velmoractl serve: the keypad bridge, until SIGINT or SIGTERM (Ctrl-C or Ctrl-Break on Windows).
+// velmoractl serve: the keypad bridge over HTTP and VISCA over IP, until SIGINT or SIGTERM (Ctrl-C or
+// Ctrl-Break on Windows).
 #pragma once
 
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "tools/bridge/visca_allow.h"
+#include "tools/bridge/visca_mapping.h"
 #include "tools/cli_failure.h"
 #include "tools/cli_options.h"
 
@@ -13,16 +17,24 @@ namespace velmora::bridge {
 inline constexpr unsigned short DefaultHttpPort = 8719;
 
 struct ServeSettings {
+    bool http = true;  // false with --visca alone
     std::string address = "127.0.0.1";
     unsigned short port = DefaultHttpPort;
     std::optional<std::string> token;
     std::chrono::milliseconds holdLimit{10000};
     std::chrono::milliseconds idleLimit{30000};
+    // VISCA over IP, with --visca.
+    std::optional<std::string> viscaAddress;
+    unsigned short viscaPort = 0;
+    std::vector<ViscaAllowRule> viscaAllow;
+    ViscaMapping viscaMapping;
+    std::vector<std::string> viscaMapErrors;  // "FILE: line N: ...", each bad line of --visca-map
 };
 
 // The settings the options give, or the usage failure (exit 2) naming what is wrong: a bad
 // address, a token file that cannot be read or is empty, a listen address other than loopback
-// without --token-file.
+// without --token-file (HTTP) or --visca-allow (VISCA), a mapping file with bad lines (each one in
+// viscaMapErrors), an option that applies to neither listener given.
 std::optional<velmoractl::Failure> ReadServeSettings(const velmoractl::Options& options,
                                                      ServeSettings& settings);
 

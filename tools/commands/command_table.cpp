@@ -31,10 +31,13 @@ left pressed; interrupted, it then ends by that signal.
 
 constexpr std::string_view kRemoteControl = R"(Remote control (velmoractl serve --help tells all):
   velmoractl [--device N|PATH|ID] serve [--http ADDR:PORT] [--token-file FILE] [--hold-limit S]
-                                        [--idle-limit S] [--quiet]
+                                        [--idle-limit S] [--quiet] [--visca ADDR:PORT
+                                        [--visca-map FILE] [--visca-allow ADDR[/BITS]]...]
 listens on 127.0.0.1:8719 unless told otherwise (any other address needs --token-file) and takes
   POST /v1/keys/NAME/press|release|click   (Content-Type: application/json, body {})
   GET  /v1/devices, /v1/keys, /v1/status, /v1/zoom, and the WebSocket /v1/events
+With --visca it answers VISCA over IP (UDP) from PTZ controllers too (any address but
+loopback needs --visca-allow); --visca alone serves no HTTP.
 A key left pressed is released after the hold limit (10 s), and every held key when serve stops.
 )";
 
@@ -124,8 +127,8 @@ Example:
   velmoractl --device 1 xu-info
 )",
      0, 0, false, true, true, RunXuInfo, nullptr},
-    {"serve", "serve [--http ADDR:PORT] [--token-file FILE] [--hold-limit SECONDS]",
-     "the keys over HTTP and WebSocket, for control surfaces, until interrupted",
+    {"serve", "serve [--http ADDR:PORT] [--visca ADDR:PORT] [--hold-limit SECONDS] ...",
+     "the keys over HTTP, WebSocket and VISCA over IP, for control surfaces, until interrupted",
      R"(Holds the camera and takes key presses over the network until SIGINT (Ctrl+C), SIGTERM
 or, on Windows, Ctrl+Break; then releases every held key and exits 0. One backend, one
 enumeration and one Cfg.ini load for the whole run; the device is the one --device names
@@ -137,7 +140,13 @@ enumeration and one Cfg.ini load for the whole run; the device is the one --devi
   --hold-limit SECONDS   a pressed key not released within this time is released (default 10)
   --idle-limit SECONDS   time to send a whole request, and the longest idle time between
                          requests of a connection (default 30)
-  --quiet                no line per request on standard error
+  --quiet                no line per request or datagram on standard error
+  --visca ADDR:PORT      answer VISCA over IP (UDP) there too, such as 127.0.0.1:52381
+                         ([::]:52381 hears IPv6 and IPv4); without --http, no HTTP at all
+  --visca-map FILE       the VISCA commands' keys from FILE (see visca_map.example in the
+                         documentation) instead of the default table; bad lines stop serve
+  --visca-allow ADDR[/BITS]  answer only these senders (repeatable); needed for any --visca
+                         address but loopback; other senders are dropped and counted
 The API (JSON answers; every key answer names the packets sent, or the failure):
   GET  /v1/devices                     the devices, with their ids
   GET  /v1/keys                        the twelve keys
@@ -154,10 +163,20 @@ Origin, 404 unknown path, key, action or device, 405 wrong method, 410 device go
 413/431 body/header too large, 415 body not JSON, 502 the camera refused, 503 busy.
 The Host header must name the address served or localhost; requests from web pages of
 other origins are refused; at most 64 connections; bodies up to 4 KiB, headers 8 KiB.
+VISCA (bare or after the 8-byte VISCA-over-IP header; replies in the same framing):
+zoom tele/wide/stop, focus far/near/stop, pan-tilt drive (the direction pad: zoom-in,
+zoom-out, focus-in, focus-out) and stop, menu, WB auto and one-push, AE full auto and
+memory recall 0 to 4 (live normal lock1 lock2 lock3) become key presses and clicks, one
+key held at a time; inquiries of power, version and zoom position are answered. ACK and
+Completion when done, syntax error for what it does not know, not executable without a
+camera, buffer full when 256 requests wait. A retransmission (same sequence number and
+message) is answered again, not acted on twice. One line per datagram on standard error,
+at most 20 a second (the rest counted each second).
 Examples:
   velmoractl serve
   curl -X POST -H 'Content-Type: application/json' -d '{}' http://127.0.0.1:8719/v1/keys/menu/click
   velmoractl --device 046d-0825-9c3e51a0 serve --http 0.0.0.0:8719 --token-file ~/.config/velmora/token
+  velmoractl serve --visca 0.0.0.0:52381 --visca-allow 192.168.10.0/24
 )",
      0, 0, false, false, false, nullptr, nullptr},
     {"batch", "batch [FILE|-] [--keep-going]", "run the commands of FILE (or standard input), one a line",
@@ -212,14 +231,18 @@ std::string CheckArguments(const CommandSpec& command, const Options& options)
         return std::string(option) + " applies to read and write only";
     }
     if (options.keepGoing && command.name != "batch") return "--keep-going applies to batch only";
-    const bool serveOption =
-        options.http || options.tokenFile || options.holdLimit || options.idleLimit || options.quiet;
+    const bool serveOption = options.http || options.tokenFile || options.holdLimit || options.idleLimit ||
+                             options.quiet || options.visca || options.viscaMap ||
+                             !options.viscaAllow.empty();
     if (serveOption && command.name != "serve") {
         const char* option = options.http        ? "--http"
                              : options.tokenFile ? "--token-file"
                              : options.holdLimit ? "--hold-limit"
                              : options.idleLimit ? "--idle-limit"
-                                                 : "--quiet";
+                             : options.visca     ? "--visca"
+                             : options.viscaMap  ? "--visca-map"
+                             : options.quiet     ? "--quiet"
+                                                 : "--visca-allow";
         return std::string(option) + " applies to serve only";
     }
     return {};
