@@ -96,7 +96,7 @@ bool KeypadKeyboard::OnKeyPress(QObject* watched, const QKeyEvent& event)
     m_heldKey = key;
     m_heldScanCode = event.nativeScanCode();
     m_held->setDown(true);
-    emit m_held->pressed();
+    Q_EMIT m_held->pressed();
     return true;
 }
 
@@ -159,5 +159,5 @@ void KeypadKeyboard::Release()
     m_heldKey = 0;
     m_heldScanCode = 0;
     button->setDown(false);
-    emit button->released();
+    Q_EMIT button->released();
 }

@@ -43,7 +43,7 @@ public:
     const QString& CfgFolder() const { return m_cfgFolder; }
     Ui_VelmoraClass& Form() { return ui; }
 
-public slots:
+public Q_SLOTS:
     void on_NearButton_pressed();
     void on_NearButton_released();
     void on_FarButton_pressed();
