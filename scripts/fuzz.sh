@@ -31,23 +31,25 @@ if ! timeout 1800 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWi
     -DVELMORA_BENCH=OFF > "$build.configure.log" 2>&1; then
   tail -30 "$build.configure.log"; exit 1
 fi
-# Each fuzz test runs TARGET ... ARTIFACT_PREFIX WORK_DIR SEED_DIR: the last word is the seed corpus.
-mapfile -t listed < <(cd "$build" && ctest -N -V -L fuzz | tr -d '"' |
-  sed -nE 's/^[0-9]+: Test command: ([^ ]+) .* ([^ ]+)$/\1 \2/p')
-declare -A binary seed
-all=()
-for line in "${listed[@]}"; do
-  path=${line%% *}; name=$(basename "$path")
-  binary[$name]=$path; seed[$name]=${line#* }; all+=("$name")
-done
+# The targets are built before their commands are listed: ctest names no command for a test whose
+# executable does not exist yet.
+mapfile -t all < <(cd "$build" && ctest -N -L fuzz | sed -nE 's/^ *Test +#[0-9]+: (.*)$/\1/p')
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 for target in "${targets[@]}"; do
-  [ -n "${binary[$target]:-}" ] || { echo "unknown fuzz target $target (have: ${all[*]})"; exit 2; }
+  [[ " ${all[*]} " == *" $target "* ]] || { echo "unknown fuzz target $target (have: ${all[*]})"; exit 2; }
 done
 if ! nice -n "$niceness" timeout 3600 cmake --build "$build" -j2 --target "${targets[@]}" > "$build.build.log" 2>&1; then
   grep -E 'error' "$build.build.log" | head -30; tail -10 "$build.build.log"; exit 1
 fi
+# Each fuzz test runs TARGET ... ARTIFACT_PREFIX WORK_DIR SEED_DIR: the last word is the seed corpus.
+mapfile -t listed < <(cd "$build" && ctest -N -V -L fuzz | tr -d '"' |
+  sed -nE 's/^[0-9]+: Test command: ([^ ]+) .* ([^ ]+)$/\1 \2/p')
+declare -A binary seed
+for line in "${listed[@]}"; do
+  path=${line%% *}; name=$(basename "$path")
+  binary[$name]=$path; seed[$name]=${line#* }
+done
 
 # Short allocation stacks keep the runs fast; a finding is replayed with full ones.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:malloc_context_size=4}
