@@ -98,13 +98,6 @@ std::optional<velmoractl::Failure> ReadViscaSettings(const velmoractl::Options& 
     return std::nullopt;
 }
 
-std::string Url(const ServeSettings& settings, unsigned short port)
-{
-    const bool v6 = settings.address.find(':') != std::string::npos;
-    return "http://" + (v6 ? "[" + settings.address + "]" : settings.address) + ":" + std::to_string(port) +
-           "/v1/";
-}
-
 }  // namespace
 
 std::optional<velmoractl::Failure> ReadServeSettings(const velmoractl::Options& options,
@@ -226,8 +219,9 @@ int RunServe(const velmoractl::Options& options)
         const boost::asio::ip::tcp::endpoint endpoint(boost::asio::ip::make_address(settings.address),
                                                       settings.port);
         if (!server->Listen(endpoint, error))
-            return cannotListen(settings.address + ":" + std::to_string(settings.port), error);
-        serving += (serving.empty() ? "" : " and ") + Url(settings, server->LocalEndpoint().port());
+            return cannotListen(EndpointText(endpoint.address(), endpoint.port()), error);
+        serving += std::string(serving.empty() ? "" : " and ") + "http://" +
+                   EndpointText(endpoint.address(), server->LocalEndpoint().port()) + "/v1/";
     }
 
     // The loop runs until the camera thread has sent the releases owed at the end, whatever else
