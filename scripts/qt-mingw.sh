@@ -110,13 +110,17 @@ if [ ! -f "$work/build/src/plugins/Makefile" ]; then
   (cd "$work/build" && step 2400 "generating makefiles" make sub-src-qmake_all > qmake.log 2>&1) ||
     { tail -n 30 "$work/build/qmake.log" >&2; exit 1; }
 fi
-# A make that was stopped (its limit, a signal, the machine) can leave a file half written: what it
-# wrote in its last ten minutes is made again.
+# A make that was stopped (its limit, a signal, the machine) can leave a file half written, and a
+# later stopped run moves "the last ten minutes" past it: on every resume, what is empty or that the
+# object reader rejects is made again, and so is what the last stopped run wrote in its last ten minutes.
 built=(-type f \( -name '*.o' -o -name '*.a' -o -name '*.dll' -o -name '*.exe' \))
 if [ -f "$work/build/.make-running" ]; then
   newest=$(find "$work/build" "${built[@]}" -printf '%T@\n' | sort -n | tail -1)
   [ -z "$newest" ] || find "$work/build" "${built[@]}" -newermt "@$(( ${newest%.*} - 600 ))" -delete
 fi
+find "$work/build" "${built[@]}" -size 0 -delete
+find "$work/build" -type f -name '*.o' -print0 |
+  xargs -0 -r -P"$jobs" -n 64 sh -c 'for o; do x86_64-w64-mingw32-objdump -h "$o" > /dev/null 2>&1 || rm -f "$o"; done' sh
 touch "$work/build/.make-running"
 (cd "$work/build" && step 7200 "make ${make_targets[*]}" make -C src -j"$jobs" "${make_targets[@]}" > make.log 2>&1) ||
   { grep -E 'error|Error' "$work/build/make.log" | head -30 >&2; tail -20 "$work/build/make.log" >&2; exit 1; }
