@@ -4,6 +4,7 @@
 #include <boost/asio/io_context.hpp>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "tools/bridge/camera_host.h"
 
@@ -13,6 +14,9 @@ namespace velmora::bridge {
 // through a descriptor the loop watches (Linux, the simulated folder), false where a message window
 // of its own hears them (Windows).
 bool RegistersSourceOnCameraThread();
+
+// The file's mode ("0644") when users other than its owner may read it (POSIX); empty otherwise.
+std::string ReadableByOthers(const std::string& path);
 
 class PlatformEvents {
 public:
