@@ -23,7 +23,7 @@ public:
     using Changed = std::function<void(std::function<void()> done)>;
 
     // changed: devices may have been plugged or pulled; it calls done once they are taken in.
-    // stop: SIGINT or SIGTERM; on Windows also Ctrl-C, Ctrl-Break and closing the console.
+    // stop: SIGINT, SIGTERM or SIGHUP (POSIX); on Windows Ctrl-C, Ctrl-Break and closing the console.
     PlatformEvents(boost::asio::io_context& loop, Changed changed, std::function<void()> stop);
     ~PlatformEvents();
     PlatformEvents(const PlatformEvents&) = delete;
