@@ -51,9 +51,10 @@ awk '{ m = int($1 / 60); if (!(m in rmin) || $2 < rmin[m]) rmin[m] = $2; if ($2 
        if (!(m in fmin) || $3 < fmin[m]) fmin[m] = $3; if ($3 > fmax[m]) fmax[m] = $3; if (m > last) last = m }
      END { for (m = 0; m <= last; m++) printf "  minute %2d: RSS %s..%s, descriptors %s..%s\n", m + 1, rmin[m], rmax[m], fmin[m], fmax[m] }' \
   "$work/samples"
-awk 'NR == 1 || $1 < 60 { next } { if (min == "" || $2 < min) min = $2; if ($2 > max) max = $2;
+awk -v end="$seconds" '$1 < 60 || $1 >= end { next } { if (min == "" || $2 < min) min = $2; if ($2 > max) max = $2;
      if (fmin == "" || $3 < fmin) fmin = $3; if ($3 > fmax) fmax = $3 }
-     END { printf "after the first minute: RSS %s..%s kB, descriptors %s..%s\n", min, max, fmin, fmax }' "$work/samples"
+     END { printf "from the second minute to the end of the load: RSS %s..%s kB, descriptors %s..%s\n", min, max, fmin, fmax }' \
+  "$work/samples"
 
 # The key writes in order: a press of a key that holds (zoom, focus, the locks) is down until a
 # release (0x16, every key's) follows it.
