@@ -37,6 +37,19 @@ using namespace std::chrono_literals;
 
 constexpr char kToken[] = "f00dfeed";
 
+// Built with AddressSanitizer, serve is too (one build tree): its shadow memory and quarantine then
+// outweigh what serve itself holds, and a bound on its memory says nothing.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELMORA_ADDRESS_SANITIZER
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(VELMORA_ADDRESS_SANITIZER)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 class ServeTest : public VelmoractlTest {
 protected:
     void TearDown() override
@@ -308,7 +321,7 @@ TEST_F(ServeTest, RequestsThatNeverEndAreCutOffAtTheBufferBound)
         EXPECT_LT(sent, 256u << 10) << "no answer while the client sent " << sent << " bytes";
         EXPECT_EQ(Read(*socket).result_int(), 413u);
     }
-    EXPECT_LT(ResidentKiB(), 64 << 10);
+    if (!kAddressSanitizer) EXPECT_LT(ResidentKiB(), 64 << 10);
     EXPECT_EQ(TracedWrites(), KeyPacket(0x16) + "\n");
 }
 
