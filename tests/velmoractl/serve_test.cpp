@@ -321,7 +321,9 @@ TEST_F(ServeTest, RequestsThatNeverEndAreCutOffAtTheBufferBound)
         EXPECT_LT(sent, 256u << 10) << "no answer while the client sent " << sent << " bytes";
         EXPECT_EQ(Read(*socket).result_int(), 413u);
     }
-    if (!kAddressSanitizer) EXPECT_LT(ResidentKiB(), 64 << 10);
+    if (!kAddressSanitizer) {
+        EXPECT_LT(ResidentKiB(), 64 << 10);
+    }
     EXPECT_EQ(TracedWrites(), KeyPacket(0x16) + "\n");
 }
 
