@@ -38,6 +38,7 @@ bool* FlagSlot(Options& options, std::string_view name)
     if (name == "--raw-command") return &options.rawCommand;
     if (name == "--keep-going") return &options.keepGoing;
     if (name == "--quiet") return &options.quiet;
+    if (name == "--no-release-at-start") return &options.noReleaseAtStart;
     return nullptr;
 }
 

@@ -29,6 +29,7 @@ struct Options {
     std::optional<std::string> visca;      // --visca ADDR:PORT
     std::optional<std::string> viscaMap;   // --visca-map FILE
     std::vector<std::string> viscaAllow;   // --visca-allow ADDR[/BITS], each one given
+    bool noReleaseAtStart = false;         // --no-release-at-start
 };
 
 // Options may stand before or after the command; "--" ends them. On error returns nullopt and

@@ -12,6 +12,8 @@ namespace {
 TEST(ViscaMapping, NamesTheLineOfEveryMistake)
 {
     const ViscaMappingParse parse = ParseViscaMapping(
+        "\xEF\xBB\xBF"
+        "focus-stop release\n"  // a UTF-8 byte-order mark, as editors on Windows write it
         "# comment\n"
         "zoom-tele press zoom-in   # trailing comment\r\n"
         "zoom-in press zoom-in\n"
@@ -25,19 +27,19 @@ TEST(ViscaMapping, NamesTheLineOfEveryMistake)
         "memory-recall 7 release\n"
         "menu-on\n");
     const std::vector<std::string> expected{
-        "line 3: unknown VISCA command 'zoom-in' (zoom-tele zoom-wide zoom-stop focus-far focus-near "
+        "line 4: unknown VISCA command 'zoom-in' (zoom-tele zoom-wide zoom-stop focus-far focus-near "
         "focus-stop "
         "pan-tilt-up pan-tilt-down pan-tilt-left pan-tilt-right pan-tilt-stop menu-on menu-off menu-toggle "
         "wb-auto wb-one-push ae-full-auto memory-recall)",
-        "line 5: zoom-tele is already mapped on line 2",
-        "line 6: memory-recall takes a memory number from 0 to 127",
+        "line 6: zoom-tele is already mapped on line 3",
         "line 7: memory-recall takes a memory number from 0 to 127",
-        "line 8: click takes one key",
-        "line 9: unknown action 'hold' (press, click or release)",
-        "line 10: unknown key 'zoom' (live normal zoom-in focus-in menu focus-out zoom-out ae awb lock1 "
+        "line 8: memory-recall takes a memory number from 0 to 127",
+        "line 9: click takes one key",
+        "line 10: unknown action 'hold' (press, click or release)",
+        "line 11: unknown key 'zoom' (live normal zoom-in focus-in menu focus-out zoom-out ae awb lock1 "
         "lock2 "
         "lock3)",
-        "line 12: an action is missing: press KEY, click KEY or release [KEY...]",
+        "line 13: an action is missing: press KEY, click KEY or release [KEY...]",
     };
     EXPECT_EQ(parse.errors, expected);
 }

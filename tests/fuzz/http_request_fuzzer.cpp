@@ -1,26 +1,28 @@
-// What velmoractl serve decides from any bytes a client sends: Beast parses them with the server's
-// limits, then the decision is checked against the rules it must keep. A key action is decided only
-// for a POST with a JSON body, one allowed Host, no foreign Origin and the right token; every
-// refusal carries a status the README lists. The body also goes through the event socket's decoder.
+// What velmoractl serve decides from any bytes a client sends, read as the server reads them: in
+// pieces, through HttpReader with its buffer bound, requests one after another on one connection.
+// The input's first two bytes set the header and body limits (32 to 8192, 16 to 4096 bytes; 255 and
+// 255 are the server's own), the next four the sizes of the pieces read (1 to 256 bytes, in turn);
+// the rest is what the client sends. Checked: the buffer never holds more than one request's bound
+// allows, a request that ends is within its limits, every refusal is one the README lists; a key
+// action is decided only for a POST with a JSON body, one allowed Host, no foreign Origin and the
+// right token. The body also goes through the event socket's decoder.
 #include <QJsonDocument>
-#include <boost/beast/http/parser.hpp>
+#include <algorithm>
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <set>
 #include <string_view>
 
 #include "keys/key_table.h"
+#include "tests/fuzz/fuzz_check.h"
+#include "tools/bridge/http_reader.h"
 #include "tools/bridge/http_view.h"
 
 using namespace velmora::bridge;
 
 namespace {
-
-#define FUZZ_CHECK(condition)               \
-    do {                                    \
-        if (!(condition)) __builtin_trap(); \
-    } while (0)
 
 std::string Lower(std::string_view text)
 {
@@ -45,6 +47,7 @@ void Check(const RequestView& request, const ListenPolicy& policy)
         return;
     }
     FUZZ_CHECK(decision.status == 0);
+    FUZZ_CHECK(request.version == 11 && request.repeated.empty());
     FUZZ_CHECK(request.hosts.size() == 1 && HostAllowed(Trim(request.hosts[0]), policy.address));
     FUZZ_CHECK(request.method != "OPTIONS");
     if (request.origin) FUZZ_CHECK(Lower(*request.origin).find("://") != std::string::npos);
@@ -66,27 +69,59 @@ void Check(const RequestView& request, const ListenPolicy& policy)
     if (decision.device) FUZZ_CHECK(!decision.device->empty());
 }
 
+void CheckRequest(const HttpReader::Parser& parser, std::size_t bodyBytes)
+{
+    const auto& request = parser.get();
+    FUZZ_CHECK(request.body().size() <= bodyBytes);
+    const RequestView view = ViewOf(request);
+    Check(view, ListenPolicy{"127.0.0.1", std::string("S3cret")});
+    Check(view, ListenPolicy{"::", std::nullopt});
+    const Decision message = DecideSocketMessage(view.body);
+    FUZZ_CHECK(message.route == Route::Refused
+                   ? message.status != 0
+                   : message.keyIndex >= 0 && message.keyIndex < velmora::KeyCount);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    namespace http = boost::beast::http;
-    http::request_parser<http::string_body> parser;
-    parser.header_limit(8192);
-    parser.body_limit(4096);
-    parser.eager(true);
-    boost::beast::error_code error;
-    parser.put(boost::asio::buffer(data, size), error);
-    if (!error && !parser.is_done()) parser.put_eof(error);
-    if (!error && parser.is_done()) {
-        const auto& request = parser.get();
-        const RequestView view = ViewOf(request);
-        Check(view, ListenPolicy{"127.0.0.1", std::string("S3cret")});
-        Check(view, ListenPolicy{"::", std::nullopt});
-        const Decision message = DecideSocketMessage(view.body);
-        FUZZ_CHECK(message.route == Route::Refused
-                       ? message.status != 0
-                       : message.keyIndex >= 0 && message.keyIndex < velmora::KeyCount);
+    if (size < 6) return 0;
+    const std::size_t headerBytes = (std::size_t{data[0]} + 1) * 32;
+    const std::size_t bodyBytes = (std::size_t{data[1]} + 1) * 16;
+    const std::size_t pieces[4] = {data[2] + 1u, data[3] + 1u, data[4] + 1u, data[5] + 1u};
+    std::string_view sent(reinterpret_cast<const char*>(data) + 6, size - 6);
+
+    HttpReader reader(headerBytes, bodyBytes);
+    HttpReader::State state = reader.Parse();
+    bool continued = false;
+    for (std::size_t turn = 0;; ++turn) {
+        FUZZ_CHECK(reader.Taken() + reader.Buffered() <= reader.Bound());
+        if (state == HttpReader::State::Refused) {
+            const Decision& refusal = reader.Refusal();
+            FUZZ_CHECK(refusal.status == 400 || refusal.status == 413 || refusal.status == 431);
+            FUZZ_CHECK(!refusal.cause.empty() && !refusal.message.empty());
+            return 0;
+        }
+        if (state == HttpReader::State::Done) {
+            FUZZ_CHECK(!reader.TakeContinue());
+            CheckRequest(reader.Request(), bodyBytes);
+            // The next request on the connection starts with what was read past this one.
+            reader.Next();
+            continued = false;
+            state = reader.Parse();
+            continue;
+        }
+        if (reader.TakeContinue()) {
+            FUZZ_CHECK(!continued && reader.Request().is_header_done());
+            continued = true;
+        }
+        const boost::asio::mutable_buffer space = reader.Space();
+        FUZZ_CHECK(space.size() > 0);
+        if (sent.empty()) return 0;
+        const std::size_t count = std::min({pieces[turn % 4], space.size(), sent.size()});
+        std::memcpy(space.data(), sent.data(), count);
+        sent.remove_prefix(count);
+        state = reader.Commit(count);
     }
-    return 0;
 }

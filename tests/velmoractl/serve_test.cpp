@@ -1,6 +1,7 @@
 // velmoractl serve, the real executable on 127.0.0.1 with a simulated camera: hostile requests are
 // answered as the README says and send nothing; keys reach the camera; an event socket hears them
 // and its held keys are released when it closes.
+#include <poll.h>
 #include <signal.h>
 
 #include <QDeadlineTimer>
@@ -12,6 +13,7 @@
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/udp.hpp>
+#include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/buffers_to_string.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
@@ -35,6 +37,19 @@ using namespace std::chrono_literals;
 
 constexpr char kToken[] = "f00dfeed";
 
+// Built with AddressSanitizer, serve is too (one build tree): its shadow memory and quarantine then
+// outweigh what serve itself holds, and a bound on its memory says nothing.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELMORA_ADDRESS_SANITIZER
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(VELMORA_ADDRESS_SANITIZER)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 class ServeTest : public VelmoractlTest {
 protected:
     void TearDown() override
@@ -42,20 +57,30 @@ protected:
         if (m_process.state() != QProcess::NotRunning) Stop();
     }
 
-    void Start(const QStringList& options)
+    // hangUpIgnored: started as under nohup, with SIGHUP ignored.
+    void Start(const QStringList& options, bool hangUpIgnored = false)
     {
         const std::string trace = m_folder.filePath("trace").toStdString();
         const std::string config = WriteFile("sim.conf", "[sim]\ntrace = " + trace + "\n" + Camera());
-        WriteFile("token", std::string(kToken) + "\n");
+        // As an editor on Windows may save it: a byte-order mark, spaces, CRLF.
+        WriteFile("token", "\xEF\xBB\xBF " + std::string(kToken) + " \r\n");
+        QFile::setPermissions(m_folder.filePath("token"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"VELMORA_SIM_CONFIG", "VELMORA_SIM_TRACE", "VELMORA_SIM_HOTPLUG_DIR"})
             environment.remove(name);
         m_process.setProcessEnvironment(environment);
         m_process.setWorkingDirectory(m_folder.path());
-        m_process.start(VELMORACTL_PATH,
-                        QStringList{"--backend", "sim", "--sim-config", QString::fromStdString(config),
-                                    "serve", "--http", "127.0.0.1:0"} +
-                            options);
+        const QStringList arguments =
+            QStringList{"--backend", "sim",    "--sim-config", QString::fromStdString(config),
+                        "serve",     "--http", "127.0.0.1:0"} +
+            options;
+        if (hangUpIgnored) {
+            m_process.start(
+                "sh", QStringList{"-c", "trap '' HUP; exec \"$0\" \"$@\"", VELMORACTL_PATH} + arguments);
+        } else {
+            m_process.start(VELMORACTL_PATH, arguments);
+        }
         ASSERT_TRUE(m_process.waitForStarted());
         const QDeadlineTimer deadline(10000);
         while (m_err.find("/v1/ on") == std::string::npos && !deadline.hasExpired()) {
@@ -76,11 +101,25 @@ protected:
         return m_err;
     }
 
-    std::unique_ptr<tcp::socket> Connect()
+    // from: the client's own loopback address.
+    std::unique_ptr<tcp::socket> Connect(const char* from = "127.0.0.1")
     {
         auto socket = std::make_unique<tcp::socket>(m_io);
+        socket->open(tcp::v4());
+        socket->bind(tcp::endpoint(boost::asio::ip::make_address(from), 0));
         socket->connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), m_port));
         return socket;
+    }
+
+    // serve's resident memory, in KiB.
+    long ResidentKiB() const
+    {
+        QFile status(QString("/proc/%1/status").arg(m_process.processId()));
+        if (!status.open(QIODevice::ReadOnly)) return -1;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').front().toLong();
+        }
+        return -1;
     }
 
     std::string Host() const { return "127.0.0.1:" + std::to_string(m_port); }
@@ -183,6 +222,12 @@ TEST_F(ServeTest, HostileRequestsAreAnsweredAndSendNothing)
         {"GET on a key", Request("GET", "/v1/keys/menu/click", Good()), 405, "method-not-allowed"},
         {"unknown device", Request("POST", "/v1/keys/menu/click?device=7", Good(), "{}"), 404, "no-device"},
         {"not HTTP", "HELLO\r\n\r\n", 400, "bad-request"},
+        {"HTTP/1.0", "POST /v1/keys/menu/click HTTP/1.0\r\n" + Good() + "Content-Length: 2\r\n\r\n{}", 400,
+         "bad-request"},
+        {"two Origins", Click("menu", Good() + "Origin: http://localhost\r\nOrigin: http://localhost\r\n"),
+         400, "bad-request"},
+        {"two Content-Types", Click("menu", Good() + "Content-Type: application/json\r\n"), 400,
+         "bad-request"},
     };
     for (const auto& attempt : hostile) {
         SCOPED_TRACE(attempt.name);
@@ -209,7 +254,7 @@ TEST_F(ServeTest, HostileRequestsAreAnsweredAndSendNothing)
                            ignored);
     }
     dropped.clear();
-    EXPECT_EQ(TracedWrites(), "");
+    EXPECT_EQ(TracedWrites(), KeyPacket(0x16) + "\n");  // the release at start alone
 
     // Until the server has seen them go, the dropped ones still count against the connection limit.
     auto clicked = Raw(Click("menu", Good()));
@@ -218,8 +263,80 @@ TEST_F(ServeTest, HostileRequestsAreAnsweredAndSendNothing)
         clicked = Raw(Click("menu", Good()));
     }
     EXPECT_EQ(clicked.result_int(), 200u) << clicked.body();
-    EXPECT_EQ(TracedWrites(), KeyPacket(0x05) + "\n");
+
+    // A client that waits for "100 Continue" before its body hears it.
+    const auto waiting = Connect();
+    boost::asio::write(*waiting, boost::asio::buffer("POST /v1/keys/menu/click HTTP/1.1\r\n" + Good() +
+                                                     "Expect: 100-continue\r\nContent-Length: 2\r\n\r\n"));
+    std::string interim(25, '\0');
+    boost::asio::read(*waiting, boost::asio::buffer(interim));
+    EXPECT_EQ(interim, "HTTP/1.1 100 Continue\r\n\r\n");
+    boost::asio::write(*waiting, boost::asio::buffer(std::string("{}")));
+    EXPECT_EQ(Read(*waiting).result_int(), 200u);
+
+    // The release at start, once, and the two clicks.
+    EXPECT_EQ(TracedWrites(), KeyPacket(0x16) + "\n" + KeyPacket(0x05) + "\n" + KeyPacket(0x05) + "\n");
     EXPECT_NE(Stop().find(" 127.0.0.1:"), std::string::npos) << m_err;
+    EXPECT_NE(m_err.find("token can be read by other users (mode 0640)"), std::string::npos) << m_err;
+}
+
+// A request that never ends, sent at full speed (a chunk extension, trailer lines, a chunk-size
+// line), is answered 413 once it passes what one request may buffer, while other clients are
+// served, and the server's memory stays small.
+TEST_F(ServeTest, RequestsThatNeverEndAreCutOffAtTheBufferBound)
+{
+    Start({"--quiet", "--idle-limit", "30"});
+    const std::string header = "POST /v1/keys/menu/click HTTP/1.1\r\nHost: " + Host() +
+                               "\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const struct {
+        const char* name;
+        std::string start;
+        std::string repeated;
+    } floods[] = {
+        {"chunk extension", header + "2", ";a=b"},
+        {"trailer lines", header + "2\r\n{}\r\n0\r\n", "X-A: b\r\n"},
+        {"chunk-size line", header, "0"},
+    };
+    constexpr std::size_t kGiveUp = 4 << 20;
+    for (const auto& flood : floods) {
+        SCOPED_TRACE(flood.name);
+        auto socket = Connect();
+        // A small send buffer: what the client sent is close to what reached the server.
+        socket->set_option(boost::asio::socket_base::send_buffer_size(4096));
+        boost::asio::write(*socket, boost::asio::buffer(flood.start));
+        std::string piece;
+        while (piece.size() < 4096) piece += flood.repeated;
+        boost::asio::write(*socket, boost::asio::buffer(piece));
+        // Meanwhile another client is answered.
+        EXPECT_EQ(Raw(Request("GET", "/v1/devices", "Host: " + Host() + "\r\n")).result_int(), 200u);
+        socket->non_blocking(true);
+        std::size_t sent = piece.size();
+        for (pollfd poll{socket->native_handle(), POLLIN | POLLOUT, 0}; sent < kGiveUp;) {
+            if (::poll(&poll, 1, 5000) <= 0 || (poll.revents & (POLLIN | POLLERR | POLLHUP))) break;
+            beast::error_code error;
+            sent += socket->write_some(boost::asio::buffer(piece), error);
+            if (error && error != boost::asio::error::would_block) break;
+        }
+        socket->non_blocking(false);
+        EXPECT_LT(sent, 256u << 10) << "no answer while the client sent " << sent << " bytes";
+        EXPECT_EQ(Read(*socket).result_int(), 413u);
+    }
+    if (!kAddressSanitizer) {
+        EXPECT_LT(ResidentKiB(), 64 << 10);
+    }
+    EXPECT_EQ(TracedWrites(), KeyPacket(0x16) + "\n");
+}
+
+// Sockets opened and left silent from one address cannot keep out a client from another.
+TEST_F(ServeTest, OneAddressCannotTakeEveryConnection)
+{
+    Start({"--token-file", "token", "--quiet"});
+    std::vector<std::unique_ptr<tcp::socket>> silent;
+    for (int i = 0; i < 64; ++i) silent.push_back(Connect("127.0.0.2"));
+    const auto refused = Read(*silent.back());
+    EXPECT_EQ(refused.result_int(), 503u);
+    EXPECT_NE(refused.body().find("from 127.0.0.2"), std::string::npos) << refused.body();
+    EXPECT_EQ(Raw(Request("GET", "/v1/devices", Good())).result_int(), 200u);
 }
 
 // The socket hears keys sent by others, sends its own, and what it pressed is released when it
@@ -252,13 +369,56 @@ TEST_F(ServeTest, AnEventSocketHearsKeysAndItsHoldsEndWithIt)
     EXPECT_EQ(reply["events"].toArray().at(0)["packet"].toString().toStdString(), KeyPacket(0x03));
     socket.close(beast::websocket::close_code::normal);
 
+    // A first message sent in the same segment as the upgrade request is heard.
+    const auto eager = Connect();
+    const std::string message = R"({"key": "menu", "id": 8})";
+    std::string frame{'\x81', static_cast<char>(0x80 | message.size()), 0, 0, 0, 0};  // masked, mask 0
+    boost::asio::write(*eager,
+                       boost::asio::buffer("GET /v1/events HTTP/1.1\r\nHost: localhost\r\nUpgrade: "
+                                           "websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: "
+                                           "dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n" +
+                                           frame + message));
+    std::string heardByEager;
+    std::array<char, 4096> bytes{};
+    while (heardByEager.find(R"("id":8)") == std::string::npos) {
+        beast::error_code error;
+        heardByEager.append(bytes.data(), eager->read_some(boost::asio::buffer(bytes), error));
+        if (error) break;
+    }
+    EXPECT_NE(heardByEager.find(R"("event":"reply")"), std::string::npos) << heardByEager;
+
     EXPECT_EQ(Raw(Request("POST", "/v1/keys/focus-out/press",
                           "Host: localhost\r\nContent-Type: application/json\r\n", "{}"))
                   .result_int(),
               200u);
     EXPECT_NE(Stop().find("1 held key(s) released"), std::string::npos) << m_err;
-    EXPECT_EQ(TracedWrites(), KeyPacket(0x10) + "\n" + KeyPacket(0x16) + "\n" + KeyPacket(0x03) + "\n" +
-                                  KeyPacket(0x16) + "\n" + KeyPacket(0x06) + "\n" + KeyPacket(0x16) + "\n");
+    EXPECT_EQ(TracedWrites(), KeyPacket(0x16) + "\n" + KeyPacket(0x10) + "\n" + KeyPacket(0x16) + "\n" +
+                                  KeyPacket(0x03) + "\n" + KeyPacket(0x16) + "\n" + KeyPacket(0x05) + "\n" +
+                                  KeyPacket(0x06) + "\n" + KeyPacket(0x16) + "\n");
+}
+
+// SIGHUP (a closed terminal or ssh session) stops serve as SIGTERM does, releasing what is held;
+// started with it ignored (nohup), serve keeps running.
+TEST_F(ServeTest, HangUpReleasesUnlessIgnored)
+{
+    const std::string press = Request("POST", "/v1/keys/zoom-in/press",
+                                      "Host: localhost\r\nContent-Type: application/json\r\n", "{}");
+    Start({"--quiet"});
+    EXPECT_EQ(Raw(press).result_int(), 200u);
+    ::kill(static_cast<pid_t>(m_process.processId()), SIGHUP);
+    ASSERT_TRUE(m_process.waitForFinished(10000));
+    m_err += m_process.readAllStandardError().toStdString();
+    EXPECT_EQ(m_process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_process.exitCode(), 0);
+    EXPECT_NE(m_err.find("1 held key(s) released"), std::string::npos) << m_err;
+    EXPECT_EQ(TracedWrites(), KeyPacket(0x16) + "\n" + KeyPacket(0x03) + "\n" + KeyPacket(0x16) + "\n");
+
+    m_err.clear();
+    Start({"--quiet"}, true);
+    ::kill(static_cast<pid_t>(m_process.processId()), SIGHUP);
+    EXPECT_FALSE(m_process.waitForFinished(500));
+    EXPECT_EQ(Raw(press).result_int(), 200u);
+    EXPECT_NE(Stop().find("1 held key(s) released"), std::string::npos) << m_err;
 }
 
 // VISCA beside HTTP, from loopback: a zoom tele and its retransmission act once and are answered
@@ -266,7 +426,8 @@ TEST_F(ServeTest, AnEventSocketHearsKeysAndItsHoldsEndWithIt)
 // the key held first; the hold limit releases a VISCA-held key; a sender not allowed gets no answer.
 TEST_F(ServeTest, ViscaDatagramsDriveTheKeypadOnceEach)
 {
-    Start({"--visca", "127.0.0.1:0", "--visca-allow", "127.0.0.1", "--hold-limit", "0.5", "--quiet"});
+    Start({"--visca", "127.0.0.1:0", "--visca-allow", "127.0.0.1", "--hold-limit", "0.5", "--quiet",
+           "--no-release-at-start"});
     const auto at = m_err.find("udp 127.0.0.1:");
     ASSERT_NE(at, std::string::npos) << m_err;
     const udp::endpoint visca(boost::asio::ip::make_address("127.0.0.1"),
@@ -328,10 +489,12 @@ TEST_F(ServeTest, ViscaDatagramsDriveTheKeypadOnceEach)
 }
 
 // Listening beyond loopback needs a token (HTTP) or an allow-list (VISCA); a mapping file's bad
-// lines are each named.
+// lines are each named; a token or mapping file that is no small regular file is named so.
 TEST_F(ServeTest, ListenersRefuseToStartWithoutTheirSafeguard)
 {
     WriteFile("map", "zoom-tele press zoom-in\nzoom-wide press zoom\nmenu-on smash menu\n");
+    WriteFile("empty", "");
+    WriteFile("long-token", std::string(1025, 'a') + "\n");
     const struct {
         QStringList options;
         std::vector<std::string> said;
@@ -340,6 +503,11 @@ TEST_F(ServeTest, ListenersRefuseToStartWithoutTheirSafeguard)
         {{"--visca", "0.0.0.0:0"}, {"needs at least one --visca-allow ADDR[/BITS]"}},
         {{"--visca", "127.0.0.1:0", "--visca-map", "map"},
          {"map: line 2: unknown key 'zoom'", "map: line 3: unknown action 'smash'"}},
+        {{"--visca", "127.0.0.1:0", "--visca-map", "/dev/zero"},
+         {"--visca-map /dev/zero: is not a regular file"}},
+        {{"--visca", "127.0.0.1:0", "--visca-map", "."}, {"--visca-map .: is a directory"}},
+        {{"--token-file", "empty"}, {"--token-file empty: is empty"}},
+        {{"--token-file", "long-token"}, {"1025 bytes long; at most 1024"}},
     };
     for (const auto& attempt : refused) {
         const CtlResult result = Run(Camera(), QStringList{"serve"} + attempt.options);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # velmoractl.exe serve under wine64 on the simulated camera, reached from the Linux side over
-# loopback with curl and, for VISCA over IP, with bash's /dev/udp: a click puts the MENU packet on
-# the camera's trace, a form-encoded POST is refused and sends nothing, a VISCA zoom tele and stop
+# loopback with curl and, for VISCA over IP, with bash's /dev/udp: serve's release at start, then a
+# click's MENU packet are on the camera's trace, a form-encoded POST is refused and sends nothing, a VISCA zoom tele and stop
 # (header framing) put the zoom-in press and its release there and a bare menu command its MENU
 # packet, each answered with ACK and Completion, and a zoom-in left pressed is released when serve is
 # stopped (SIGINT, which wine hands a console program as Ctrl+C). Ends with "serve-checks: N
@@ -50,11 +50,11 @@ check "serve starts and names its port" wait_for 60 grep -qs '/v1/ on' "$err"
 port=$(sed -n 's|.*http://127.0.0.1:\([0-9]*\)/v1/.*|\1|p' "$err")
 [ -n "$port" ] || { kill "$pid" 2> /dev/null; cat "$err"; finish; }
 
-menu="26 16 00 00 00 01 00 00 00 00 05 BD"
+menu="26 16 00 00 00 01 00 00 00 00 05 BD" release="26 16 00 00 00 01 00 00 00 00 16 AC"
 check "a click answers 200" test "$(post menu/click application/json)" = 200
-check "the click puts the MENU packet on the trace" test "$(writes)" = "$menu|"
+check "the release at start, then the click's MENU packet on the trace" test "$(writes)" = "$release|$menu|"
 check "a form-encoded POST is refused (415) and sends nothing" \
-  test "$(post menu/click application/x-www-form-urlencoded)" = 415 -a "$(writes)" = "$menu|"
+  test "$(post menu/click application/x-www-form-urlencoded)" = 415 -a "$(writes)" = "$release|$menu|"
 visca_port=$(sed -n 's|.*udp 127.0.0.1:\([0-9]*\) (VISCA).*|\1|p' "$err")
 exec 7<> "/dev/udp/127.0.0.1/${visca_port:-9}"
 done_1="01110003000000019041ff|01110003000000019051ff|" done_2=${done_1//00000001/00000002}
@@ -62,9 +62,9 @@ check "VISCA zoom tele and stop (header framing) answer ACK and Completion" \
   test "$(visca 01000006000000018101040702ff 2)$(visca 01000006000000028101040700ff 2)" = "$done_1$done_2"
 check "a bare VISCA menu command answers ACK and Completion" test "$(visca 8101060602ff 2)" = "9041ff|9051ff|"
 exec 7>&-
-zoom="26 16 00 00 00 01 00 00 00 00 03 BF" release="26 16 00 00 00 01 00 00 00 00 16 AC"
+zoom="26 16 00 00 00 01 00 00 00 00 03 BF"
 check "VISCA puts the zoom-in press, its release and the MENU packet on the trace" \
-  test "$(writes)" = "$menu|$zoom|$release|$menu|"
+  test "$(writes)" = "$release|$menu|$zoom|$release|$menu|"
 check "a zoom-in press answers 200" test "$(post zoom-in/press application/json)" = 200
 kill -INT "$pid"
 stopped() { ! kill -0 "$pid" 2> /dev/null; }
@@ -72,6 +72,7 @@ check "SIGINT (Ctrl+C) stops serve" wait_for 30 stopped
 wait "$pid"
 code=$?
 check "serve exits 0 and says it released the held key" test "$code" = 0 -a -n "$(grep '1 held key(s) released' "$err")"
-check "the release is on the trace after the press" test "$(writes)" = "$menu|$zoom|$release|$menu|$zoom|$release|"
+check "the release is on the trace after the press" \
+  test "$(writes)" = "$release|$menu|$zoom|$release|$menu|$zoom|$release|"
 sed 's/^/    /' "$err"
 finish

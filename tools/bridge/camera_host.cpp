@@ -161,6 +161,18 @@ BridgeFailure CameraHost::TransferFailure(const Target& target, const std::strin
         m_setup.GetSession().PlatformName(), sizeQuery));
 }
 
+std::optional<BridgeFailure> CameraHost::ReleaseAtStart()
+{
+    std::optional<BridgeFailure> failure;
+    const std::optional<Target> target = Resolve(std::nullopt, failure);
+    if (!target) return failure;
+    const Status status =
+        WriteRegister(target->device, KeyRegisterAddress, KeyReleaseCode, KeyParam, KeyCommand);
+    if (status != StatusOk)
+        return TransferFailure(*target, "the release at start (data 0x16)", status, false);
+    return std::nullopt;
+}
+
 KeyOutcome CameraHost::RunKey(const KeyRequest& request)
 {
     KeyOutcome outcome;

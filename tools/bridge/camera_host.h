@@ -47,6 +47,9 @@ public:
     // The device requests without a device go to, or why there is none.
     std::optional<DeviceInfo> Served(std::optional<BridgeFailure>& failure);
 
+    // Sends the release code once to the device served: a key that a run ended without its releases
+    // (killed, out of memory, the power cut) left down is let go. The failure, if any.
+    std::optional<BridgeFailure> ReleaseAtStart();
     // Sends the request's slots, each counted into the device's held keys once it went out.
     KeyOutcome RunKey(const KeyRequest& request);
     // Sends the release of each held key that which takes, with one outcome per device: what the

@@ -12,8 +12,12 @@ namespace velmora::bridge {
 namespace beast = boost::beast;
 namespace websocket = boost::beast::websocket;
 
-EventSocket::EventSocket(std::shared_ptr<ServeContext> context, beast::tcp_stream stream, std::string client)
-    : m_context(std::move(context)), m_socket(std::move(stream)), m_client(std::move(client))
+EventSocket::EventSocket(std::shared_ptr<ServeContext> context, beast::tcp_stream stream, std::string rest,
+                         std::string client, std::string address)
+    : m_context(std::move(context)),
+      m_socket(std::move(stream), std::move(rest)),
+      m_client(std::move(client)),
+      m_address(std::move(address))
 {
 }
 
@@ -25,7 +29,7 @@ EventSocket::~EventSocket()
 void EventSocket::Start(beast::http::request<beast::http::string_body> request)
 {
     m_request = std::move(request);
-    m_id = m_context->Open(weak_from_this());
+    m_id = m_context->Open(weak_from_this(), m_address);
     beast::get_lowest_layer(m_socket).expires_never();
     websocket::stream_base::timeout timeout{};
     timeout.handshake_timeout = m_context->limits.idle;

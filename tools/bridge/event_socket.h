@@ -11,13 +11,16 @@
 #include <memory>
 #include <string>
 
+#include "tools/bridge/prefixed_stream.h"
 #include "tools/bridge/serve_context.h"
 
 namespace velmora::bridge {
 
 class EventSocket : public Closable, public std::enable_shared_from_this<EventSocket> {
 public:
-    EventSocket(std::shared_ptr<ServeContext> context, boost::beast::tcp_stream stream, std::string client);
+    // rest: what the connection read past the upgrade request, the first frames.
+    EventSocket(std::shared_ptr<ServeContext> context, boost::beast::tcp_stream stream, std::string rest,
+                std::string client, std::string address);
     ~EventSocket() override;
 
     // Completes the upgrade that request asked for, then hears and sends.
@@ -33,9 +36,10 @@ private:
     void Finish();
 
     std::shared_ptr<ServeContext> m_context;
-    boost::beast::websocket::stream<boost::beast::tcp_stream> m_socket;
+    boost::beast::websocket::stream<PrefixedStream> m_socket;
     boost::beast::flat_buffer m_buffer;
     std::string m_client;
+    std::string m_address;
     boost::beast::http::request<boost::beast::http::string_body> m_request;
     std::deque<std::shared_ptr<const std::string>> m_outgoing;
     std::uint64_t m_id = 0;

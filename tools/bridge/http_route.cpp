@@ -199,6 +199,10 @@ bool HostAllowed(std::string_view host, std::string_view listenAddress)
 
 Decision DecideRequest(const RequestView& request, const ListenPolicy& policy)
 {
+    if (request.version != 11) return Refuse(400, "bad-request", "the request must be HTTP/1.1");
+    if (!request.repeated.empty())
+        return Refuse(400, "bad-request",
+                      "a request carries at most one " + std::string(request.repeated) + " header");
     if (request.hosts.size() != 1)
         return Refuse(400, "bad-request", "a request needs exactly one Host header");
     if (!HostAllowed(Trim(request.hosts.front()), policy.address)) {

@@ -20,6 +20,7 @@ struct ListenPolicy {
 };
 
 struct RequestView {
+    unsigned version = 11;  // HTTP/1.1
     std::string_view method;
     std::string_view target;
     std::vector<std::string_view> hosts;  // every Host header
@@ -28,6 +29,7 @@ struct RequestView {
     std::optional<std::string_view> origin;
     bool websocketUpgrade = false;
     std::string_view body;
+    std::string_view repeated;  // a header allowed once (Origin, Content-Type, Authorization) sent twice
 };
 
 enum class Route { Refused, Info, Devices, Keys, Key, Status, Zoom, Events };

@@ -1,9 +1,9 @@
 #include "tools/bridge/http_server.h"
 
 #include <QJsonObject>
+#include <algorithm>
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/asio/write.hpp>
-#include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket/rfc6455.hpp>
@@ -12,6 +12,7 @@
 
 #include "tools/bridge/bridge_json.h"
 #include "tools/bridge/event_socket.h"
+#include "tools/bridge/http_reader.h"
 #include "tools/bridge/http_view.h"
 #include "tools/bridge/serve_log.h"
 
@@ -23,12 +24,17 @@ using boost::asio::ip::tcp;
 
 namespace {
 
-std::string ClientOf(const tcp::socket& socket)
+struct Peer {
+    std::string client;   // "127.0.0.1:41644", as the log names it
+    std::string address;  // "127.0.0.1", what the per-address limit counts
+};
+
+Peer PeerOf(const tcp::socket& socket)
 {
     boost::system::error_code error;
     const tcp::endpoint peer = socket.remote_endpoint(error);
-    if (error) return "unknown";
-    return EndpointText(peer.address(), peer.port());
+    if (error) return {"unknown", "unknown"};
+    return {EndpointText(peer.address(), peer.port()), peer.address().to_string()};
 }
 
 std::string Line(const QJsonObject& object)
@@ -43,13 +49,22 @@ std::string RefusalAnswer(const Decision& decision)
 }
 
 // One HTTP connection: requests read and answered in turn, until the client or a limit ends it.
+//
+// Each read phase (one request, from the wait for its first byte to its end) has a number of its
+// own, and a phase ends (the request came whole, was refused or ran out of time) by taking the next
+// number. Every read and every deadline wait carries the number of the phase that began it and does
+// nothing once that phase is over: a deadline that expired in the same turn as its request came
+// cannot cancel or answer the next request, and a read still pending when the deadline answered 408
+// is ignored. The deadline closes the connection itself, whatever the reads are doing, and what one
+// request may buffer is bounded by HttpReader.
 class Connection : public Closable, public std::enable_shared_from_this<Connection> {
 public:
     Connection(std::shared_ptr<ServeContext> context, tcp::socket socket)
         : m_context(std::move(context)),
-          m_client(ClientOf(socket)),
+          m_peer(PeerOf(socket)),
           m_deadline(socket.get_executor()),
-          m_stream(std::move(socket))
+          m_stream(std::move(socket)),
+          m_reader(m_context->limits.headerBytes, m_context->limits.bodyBytes)
     {
     }
     ~Connection() override
@@ -57,20 +72,22 @@ public:
         if (m_id) m_context->Closed(m_id);
     }
 
+    const std::string& Address() const { return m_peer.address; }
+
     void Start()
     {
-        m_id = m_context->Open(weak_from_this());
+        m_id = m_context->Open(weak_from_this(), m_peer.address);
         ReadNext();
     }
 
-    // Over the connection limit: a 503 at once, then the connection is closed.
-    void Refuse()
+    // Over a connection limit: a 503 at once, then the connection is closed.
+    void Refuse(std::string message)
     {
         m_started = std::chrono::steady_clock::now();
         Decision refusal;
         refusal.status = 503;
         refusal.cause = "too-many-connections";
-        refusal.message = "too many open connections";
+        refusal.message = std::move(message);
         Answer(refusal, RefusalAnswer(refusal), false);
     }
 
@@ -85,69 +102,95 @@ public:
 private:
     void ReadNext()
     {
-        m_parser.emplace();
-        m_parser->header_limit(static_cast<std::uint32_t>(m_context->limits.headerBytes));
-        m_parser->body_limit(m_context->limits.bodyBytes);
-        // The idle limit ends the read, not the connection (as the stream's own timeout would): a
-        // client that started a request then hears 408.
+        const std::uint64_t phase = ++m_phase;
+        m_reader.Next();
         m_stream.expires_never();
-        m_timedOut = false;
-        m_deadline.expires_after(m_context->limits.idle);
-        m_deadline.async_wait([self = shared_from_this()](beast::error_code error) {
-            if (error) return;
-            self->m_timedOut = true;
-            beast::error_code ignored;
-            self->m_stream.socket().cancel(ignored);
+        std::chrono::milliseconds limit = m_context->limits.idle;
+        if (!m_served) limit = std::min(limit, m_context->limits.firstRequest);
+        m_deadline.expires_after(limit);
+        m_deadline.async_wait([self = shared_from_this(), phase](beast::error_code error) {
+            if (!error && phase == self->m_phase) self->TimedOut();
         });
-        http::async_read(
-            m_stream, m_buffer, *m_parser,
-            [self = shared_from_this()](beast::error_code error, std::size_t) { self->OnRead(error); });
+        ReadOn(phase, m_reader.Parse());
     }
 
-    void OnRead(beast::error_code error)
+    // Reads until the request is whole or refused.
+    void ReadOn(std::uint64_t phase, HttpReader::State state)
     {
+        if (state == HttpReader::State::Done) return OnRequest();
+        if (state == HttpReader::State::Refused) return OnRefused();
+        if (m_reader.TakeContinue()) {
+            // The client waits for this before it sends the body.
+            static const std::string kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+            m_writing = true;
+            return boost::asio::async_write(
+                m_stream, boost::asio::buffer(kContinue),
+                [self = shared_from_this(), phase](beast::error_code error, std::size_t) {
+                    self->m_writing = false;
+                    if (phase != self->m_phase) return;
+                    if (error) return self->Close();
+                    self->ReadOn(phase, HttpReader::State::NeedMore);
+                });
+        }
+        m_stream.async_read_some(
+            m_reader.Space(), [self = shared_from_this(), phase](beast::error_code error, std::size_t count) {
+                if (phase != self->m_phase) return;
+                if (error) {
+                    // Gone, or idle between requests: nobody to answer.
+                    ++self->m_phase;
+                    return self->Close();
+                }
+                self->ReadOn(phase, self->m_reader.Commit(count));
+            });
+    }
+
+    // The phase ends; what the request said so far is kept for the log line.
+    void EndPhase()
+    {
+        ++m_phase;
         m_deadline.cancel();
-        if (m_timedOut) error = beast::error::timeout;
         m_started = std::chrono::steady_clock::now();
         m_method.clear();
         m_target.clear();
-        if (error) return OnReadError(error);
-        const auto& request = m_parser->get();
-        m_method = std::string(request.method_string());
-        m_target = std::string(request.target());
-        Dispatch(DecideRequest(ViewOf(request), m_context->policy));
+        if (m_reader.Request().is_header_done()) {
+            m_method = std::string(m_reader.Request().get().method_string());
+            m_target = std::string(m_reader.Request().get().target());
+        }
     }
 
-    void OnReadError(beast::error_code error)
+    void OnRequest()
     {
-        if (m_parser->is_header_done()) {
-            m_method = std::string(m_parser->get().method_string());
-            m_target = std::string(m_parser->get().target());
-        }
+        EndPhase();
+        m_served = true;
+        Dispatch(DecideRequest(ViewOf(m_reader.Request().get()), m_context->policy));
+    }
+
+    void OnRefused()
+    {
+        EndPhase();
+        Answer(m_reader.Refusal(), RefusalAnswer(m_reader.Refusal()), false);
+    }
+
+    void TimedOut()
+    {
+        const bool begun = m_reader.Begun();
+        EndPhase();
+        if (m_writing || !begun) return Close();
         Decision refusal;
-        if (error == http::error::header_limit) {
-            refusal.status = 431;
-            refusal.cause = "header-too-large";
-            refusal.message = "the request's header is larger than " +
-                              std::to_string(m_context->limits.headerBytes) + " bytes";
-        } else if (error == http::error::body_limit) {
-            refusal.status = 413;
-            refusal.cause = "body-too-large";
-            refusal.message =
-                "the request's body is larger than " + std::to_string(m_context->limits.bodyBytes) + " bytes";
-        } else if (error == beast::error::timeout && m_parser->got_some()) {
-            refusal.status = 408;
-            refusal.cause = "timeout";
-            refusal.message = "the request did not arrive in time";
-        } else if (error.category() == http::make_error_code(http::error::header_limit).category() &&
-                   error != http::error::end_of_stream && error != http::error::partial_message) {
-            refusal.status = 400;
-            refusal.cause = "bad-request";
-            refusal.message = "the request is not valid HTTP/1.1 (" + error.message() + ")";
-        } else {
-            return Close();  // gone, or idle too long between requests
-        }
+        refusal.status = 408;
+        refusal.cause = "timeout";
+        refusal.message = "the request did not arrive in time";
         Answer(refusal, RefusalAnswer(refusal), false);
+    }
+
+    // The stream leaves the connection only here, and the connection leaves the server's list of
+    // open connections first: Stop, which reaches connections through that list alone, can never
+    // find one whose stream is gone.
+    beast::tcp_stream HandOver()
+    {
+        m_context->Closed(m_id);
+        m_id = 0;
+        return std::move(m_stream);
     }
 
     void Dispatch(const Decision& decision)
@@ -171,7 +214,7 @@ private:
                 return Answer(decision, Line(KeysAnswer()), true);
             case Route::Key: {
                 KeyRequest request;
-                request.client = m_client;
+                request.client = m_peer.client;
                 request.device = decision.device;
                 request.keyIndex = decision.keyIndex;
                 request.action = decision.action;
@@ -188,9 +231,11 @@ private:
                     self->AnswerOutcome(outcome.failure, Line(ZoomAnswer(outcome)));
                 });
             case Route::Events: {
-                LogRequest(context, m_client, m_method, m_target, 101, m_started);
-                auto socket = std::make_shared<EventSocket>(m_context, std::move(m_stream), m_client);
-                return socket->Start(m_parser->release());
+                LogRequest(context, m_peer.client, m_method, m_target, 101, m_started);
+                std::string rest = m_reader.TakeRest();
+                auto socket = std::make_shared<EventSocket>(m_context, HandOver(), std::move(rest),
+                                                            m_peer.client, m_peer.address);
+                return socket->Start(m_reader.Request().release());
             }
         }
     }
@@ -207,7 +252,8 @@ private:
     void Answer(const Decision& decision, std::string body, bool mayKeep)
     {
         const int status = decision.status ? decision.status : 200;
-        const unsigned version = m_parser && m_parser->is_header_done() ? m_parser->get().version() : 11;
+        const HttpReader::Parser& request = m_reader.Request();
+        const unsigned version = request.is_header_done() ? request.get().version() : 11;
         auto response =
             std::make_shared<http::response<http::string_body>>(static_cast<http::status>(status), version);
         response->set(http::field::content_type, "application/json; charset=utf-8");
@@ -216,10 +262,10 @@ private:
         if (status == 405) response->set(http::field::allow, decision.allow);
         if (decision.cause == "busy") response->set(http::field::retry_after, "1");
         response->body() = std::move(body);
-        response->keep_alive(mayKeep && m_parser && m_parser->is_header_done() &&
-                             m_parser->get().keep_alive() && !m_context->stopped);
+        response->keep_alive(mayKeep && request.is_header_done() && request.get().keep_alive() &&
+                             !m_context->stopped);
         response->prepare_payload();
-        LogRequest(*m_context, m_client, m_method, m_target, status, m_started);
+        LogRequest(*m_context, m_peer.client, m_method, m_target, status, m_started);
         m_stream.expires_after(m_context->limits.idle);
         http::async_write(m_stream, *response,
                           [self = shared_from_this(), response](beast::error_code error, std::size_t) {
@@ -229,12 +275,13 @@ private:
     }
 
     std::shared_ptr<ServeContext> m_context;
-    std::string m_client;
+    Peer m_peer;
     boost::asio::steady_timer m_deadline;
-    bool m_timedOut = false;
     beast::tcp_stream m_stream;
-    beast::flat_buffer m_buffer;
-    std::optional<http::request_parser<http::string_body>> m_parser;
+    HttpReader m_reader;
+    std::uint64_t m_phase = 0;
+    bool m_served = false;   // a request came whole: the idle limit applies from now on
+    bool m_writing = false;  // "100 Continue" is being written
     std::chrono::steady_clock::time_point m_started;
     std::string m_method;
     std::string m_target;
@@ -325,8 +372,8 @@ void HttpServer::Accept()
         {
             socket.set_option(tcp::no_delay(true), error);
             auto connection = std::make_shared<Connection>(context, std::move(socket));
-            if (context->open.size() >= context->limits.connections) {
-                connection->Refuse();
+            if (std::string over = context->OverLimit(connection->Address()); !over.empty()) {
+                connection->Refuse(std::move(over));
             } else {
                 connection->Start();
             }
@@ -343,8 +390,8 @@ void HttpServer::Stop()
     m_acceptor.close(ignored);
     m_retry.cancel();
     const auto open = m_context->open;
-    for (const auto& [id, weak] : open) {
-        if (const auto connection = weak.lock()) connection->Close();
+    for (const auto& [id, entry] : open) {
+        if (const auto connection = entry.connection.lock()) connection->Close();
     }
 }
 

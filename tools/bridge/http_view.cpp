@@ -1,6 +1,7 @@
 #include "tools/bridge/http_view.h"
 
 #include <boost/beast/websocket/rfc6455.hpp>
+#include <utility>
 
 namespace velmora::bridge {
 
@@ -18,6 +19,7 @@ std::string_view View(boost::beast::string_view text)
 RequestView ViewOf(const http::request<http::string_body>& request)
 {
     RequestView view;
+    view.version = request.version();
     view.method = View(request.method_string());
     view.target = View(request.target());
     for (auto [field, end] = request.equal_range(http::field::host); field != end; ++field)
@@ -30,6 +32,11 @@ RequestView ViewOf(const http::request<http::string_body>& request)
     view.authorization = header(http::field::authorization);
     view.contentType = header(http::field::content_type);
     view.origin = header(http::field::origin);
+    for (const auto& [name, field] :
+         {std::pair{"Origin", http::field::origin}, std::pair{"Content-Type", http::field::content_type},
+          std::pair{"Authorization", http::field::authorization}}) {
+        if (request.count(field) > 1) view.repeated = name;
+    }
     view.websocketUpgrade = boost::beast::websocket::is_upgrade(request);
     view.body = request.body();
     return view;

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <future>
 
 #include "tools/bridge/bridge_core.h"
@@ -13,6 +12,7 @@
 #include "tools/bridge/http_server.h"
 #include "tools/bridge/serve_log.h"
 #include "tools/bridge/serve_platform.h"
+#include "tools/bridge/setting_file.h"
 #include "tools/bridge/visca_server.h"
 #include "tools/cli_report.h"
 
@@ -22,6 +22,8 @@ namespace {
 
 // The requests that may wait for the camera: far more than the clients of a control room.
 constexpr std::size_t kQueueCapacity = 256;
+constexpr std::size_t kTokenBytes = 1024;
+constexpr std::size_t kTokenFileBytes = 65536;
 
 std::optional<std::chrono::milliseconds> Seconds(const std::string& text)
 {
@@ -42,7 +44,29 @@ struct Opened {
     std::vector<DeviceInfo> devices;
     std::optional<DeviceInfo> served;
     std::optional<BridgeFailure> notServed;
+    std::optional<BridgeFailure> notReleased;  // the release at start failed
 };
+
+// The token: the first line of the file, without the spaces around it.
+std::string ReadToken(const std::string& path, std::string& token)
+{
+    std::string bytes;
+    if (std::string problem = ReadSettingFile(path, kTokenFileBytes, bytes); !problem.empty()) return problem;
+    if (bytes.empty()) return "is empty";
+    std::string_view line = WithoutUtf8Mark(bytes);
+    line = line.substr(0, line.find('\n'));
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!line.empty() && blank(line.front())) line.remove_prefix(1);
+    while (!line.empty() && blank(line.back())) line.remove_suffix(1);
+    if (line.empty()) return "its first line (the token) is empty";
+    // A request's header (8 KiB at most) must carry it.
+    if (line.size() > kTokenBytes) {
+        return "the token (its first line) is " + std::to_string(line.size()) + " bytes long; at most " +
+               std::to_string(kTokenBytes);
+    }
+    token = std::string(line);
+    return {};
+}
 
 // ADDRESS:PORT as --http and --visca take it: [IPv6]:PORT too, localhost as 127.0.0.1.
 std::optional<std::pair<boost::asio::ip::address, unsigned short>> ParseListen(const std::string& text)
@@ -88,6 +112,8 @@ std::optional<velmoractl::Failure> ReadViscaSettings(const velmoractl::Options& 
         return std::nullopt;
     }
     ViscaMappingParse parsed = LoadViscaMappingFile(*options.viscaMap);
+    if (!parsed.fileProblem.empty())
+        return Usage("--visca-map " + *options.viscaMap + ": " + parsed.fileProblem);
     for (const std::string& error : parsed.errors)
         settings.viscaMapErrors.push_back(*options.viscaMap + ": " + error);
     if (!parsed.errors.empty()) {
@@ -122,15 +148,10 @@ std::optional<velmoractl::Failure> ReadServeSettings(const velmoractl::Options& 
         }
     }
     if (options.tokenFile) {
-        std::ifstream file(*options.tokenFile);
-        std::string line;
-        if (!file || !std::getline(file, line))
-            return Usage("--token-file " + *options.tokenFile + ": cannot be read");
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-            line.pop_back();
-        if (line.empty())
-            return Usage("--token-file " + *options.tokenFile + ": its first line (the token) is empty");
-        settings.token = line;
+        std::string token;
+        if (const std::string problem = ReadToken(*options.tokenFile, token); !problem.empty())
+            return Usage("--token-file " + *options.tokenFile + ": " + problem);
+        settings.token = std::move(token);
     }
     const bool loopback = boost::asio::ip::make_address(settings.address).is_loopback();
     if (settings.http && !loopback && !settings.token) {
@@ -170,12 +191,13 @@ int RunServe(const velmoractl::Options& options)
     CameraHost host(options);
     CameraWorker worker(host, kQueueCapacity);
     std::promise<Opened> opening;
-    worker.SubmitOwed([&opening](CameraHost& camera) {
+    worker.SubmitOwed([&opening, releaseAtStart = !options.noReleaseAtStart](CameraHost& camera) {
         Opened opened;
         opened.failure = camera.Open(RegistersSourceOnCameraThread());
         if (!opened.failure) {
             opened.devices = camera.Devices();
             opened.served = camera.Served(opened.notServed);
+            if (opened.served && releaseAtStart) opened.notReleased = camera.ReleaseAtStart();
         }
         opening.set_value(std::move(opened));
     });
@@ -187,6 +209,16 @@ int RunServe(const velmoractl::Options& options)
     if (opened.notServed && opened.notServed->kind == FailureKind::BadRequest) {
         report.Fail(Usage(opened.notServed->message));
         return report.Finish();
+    }
+    if (opened.notReleased)
+        std::fprintf(stderr, "velmoractl: warning: %s\n", opened.notReleased->message.c_str());
+    if (options.tokenFile) {
+        if (const std::string mode = ReadableByOthers(*options.tokenFile); !mode.empty()) {
+            std::fprintf(
+                stderr,
+                "velmoractl: warning: --token-file %s can be read by other users (mode %s); chmod 600 %s\n",
+                options.tokenFile->c_str(), mode.c_str(), options.tokenFile->c_str());
+        }
     }
 
     BridgeCore core(loop, worker, settings.holdLimit);

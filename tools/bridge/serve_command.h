@@ -1,5 +1,5 @@
-// velmoractl serve: the keypad bridge over HTTP and VISCA over IP, until SIGINT or SIGTERM (Ctrl-C or
-// Ctrl-Break on Windows).
+// velmoractl serve: the keypad bridge over HTTP and VISCA over IP, until SIGINT, SIGTERM or SIGHUP
+// (Ctrl-C or Ctrl-Break on Windows).
 #pragma once
 
 #include <chrono>

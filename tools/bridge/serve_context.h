@@ -19,7 +19,11 @@ namespace velmora::bridge {
 
 struct HttpLimits {
     std::chrono::milliseconds idle{30000};  // to send one whole request, and between requests
-    std::size_t connections = 64;           // HTTP connections and event sockets together
+    // A connection's first request must come whole within this (or idle, if shorter): sockets
+    // opened and left silent give up their place sooner.
+    std::chrono::milliseconds firstRequest{10000};
+    std::size_t connections = 64;            // HTTP connections and event sockets together
+    std::size_t connectionsPerAddress = 16;  // of them from one client address
     std::size_t headerBytes = 8192;
     std::size_t bodyBytes = 4096;
     std::size_t socketMessageBytes = 4096;
@@ -40,15 +44,30 @@ struct ServeContext {
     {
     }
 
-    std::uint64_t Open(std::weak_ptr<Closable> connection)
+    std::uint64_t Open(std::weak_ptr<Closable> connection, const std::string& address)
     {
-        open.emplace(++lastId, std::move(connection));
+        open.emplace(++lastId, OpenConnection{std::move(connection), address});
+        ++openFrom[address];
         return lastId;
     }
     void Closed(std::uint64_t id)
     {
-        open.erase(id);
+        if (const auto found = open.find(id); found != open.end()) {
+            if (const auto from = openFrom.find(found->second.address);
+                from != openFrom.end() && --from->second == 0)
+                openFrom.erase(from);
+            open.erase(found);
+        }
         listeners.erase(id);
+    }
+    // Why a new connection from address is refused (the connection limits), or empty.
+    std::string OverLimit(const std::string& address) const
+    {
+        if (open.size() >= limits.connections) return "too many open connections";
+        const auto from = openFrom.find(address);
+        if (from != openFrom.end() && from->second >= limits.connectionsPerAddress)
+            return "too many open connections from " + address;
+        return {};
     }
 
     BridgeCore& core;  // valid while the server lives; connections reach it only through live handlers
@@ -57,7 +76,12 @@ struct ServeContext {
     const bool quiet;
     bool stopped = false;
     std::uint64_t lastId = 0;
-    std::map<std::uint64_t, std::weak_ptr<Closable>> open;
+    struct OpenConnection {
+        std::weak_ptr<Closable> connection;
+        std::string address;  // the client's, without its port
+    };
+    std::map<std::uint64_t, OpenConnection> open;
+    std::map<std::string, std::size_t> openFrom;  // by client address
     std::map<std::uint64_t, std::weak_ptr<EventSocket>> listeners;
     KeyAnswerTexts keyAnswers;
 };

@@ -4,6 +4,7 @@
 #include <boost/asio/io_context.hpp>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "tools/bridge/camera_host.h"
 
@@ -14,12 +15,15 @@ namespace velmora::bridge {
 // of its own hears them (Windows).
 bool RegistersSourceOnCameraThread();
 
+// The file's mode ("0644") when users other than its owner may read it (POSIX); empty otherwise.
+std::string ReadableByOthers(const std::string& path);
+
 class PlatformEvents {
 public:
     using Changed = std::function<void(std::function<void()> done)>;
 
     // changed: devices may have been plugged or pulled; it calls done once they are taken in.
-    // stop: SIGINT or SIGTERM; on Windows also Ctrl-C, Ctrl-Break and closing the console.
+    // stop: SIGINT, SIGTERM or SIGHUP (POSIX); on Windows Ctrl-C, Ctrl-Break and closing the console.
     PlatformEvents(boost::asio::io_context& loop, Changed changed, std::function<void()> stop);
     ~PlatformEvents();
     PlatformEvents(const PlatformEvents&) = delete;

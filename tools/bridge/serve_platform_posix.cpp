@@ -1,9 +1,12 @@
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <boost/asio/posix/stream_descriptor.hpp>
-#include <boost/asio/signal_set.hpp>
 #include <csignal>
+#include <cstdio>
 
+#include "platform/stop_signals.h"
 #include "tools/bridge/http_server.h"
 #include "tools/bridge/serve_platform.h"
 
@@ -19,14 +22,21 @@ bool ReuseListenAddress()
     return true;
 }
 
+std::string ReadableByOthers(const std::string& path)
+{
+    struct stat status = {};
+    if (::stat(path.c_str(), &status) != 0 || (status.st_mode & (S_IRGRP | S_IROTH)) == 0) return {};
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
+    return mode;
+}
+
 struct PlatformEvents::State {
     State(boost::asio::io_context& loop, Changed changed, std::function<void()> stop)
-        : stopSignals(loop, SIGINT, SIGTERM),
-          descriptor(loop),
-          changed(std::move(changed)),
-          stop(std::move(stop))
+        : wake(loop), descriptor(loop), changed(std::move(changed)), stop(std::move(stop))
     {
     }
+    ~State();
 
     // The loop only sees that the source's descriptor is readable; the camera thread reads it.
     void Wait()
@@ -40,7 +50,11 @@ struct PlatformEvents::State {
                               });
     }
 
-    boost::asio::signal_set stopSignals;
+    // SIGINT, SIGTERM and SIGHUP as the window and batch take them (one left ignored stays so; a
+    // repeat a second later ends the process): the first one writes a byte to the pipe the loop reads.
+    boost::asio::posix::stream_descriptor wake;
+    int wakeWrite = -1;
+    std::unique_ptr<velmora::StopSignals> stopSignals;
     boost::asio::posix::stream_descriptor descriptor;
     Changed changed;
     std::function<void()> stop;
@@ -51,9 +65,18 @@ PlatformEvents::PlatformEvents(boost::asio::io_context& loop, Changed changed, s
 {
     // A client gone while an answer is written must not end the process.
     std::signal(SIGPIPE, SIG_IGN);
-    m_state->stopSignals.async_wait([state = m_state.get()](boost::system::error_code error, int) {
-        if (!error) state->stop();
-    });
+    int pipe[2] = {-1, -1};
+    if (::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::perror("velmoractl: warning: stop signals cannot be followed");
+        return;
+    }
+    m_state->wake.assign(pipe[0]);
+    m_state->wakeWrite = pipe[1];
+    m_state->stopSignals = std::make_unique<velmora::StopSignals>(pipe[1]);
+    m_state->wake.async_wait(boost::asio::posix::stream_descriptor::wait_read,
+                             [state = m_state.get()](boost::system::error_code error) {
+                                 if (!error) state->stop();
+                             });
 }
 
 PlatformEvents::~PlatformEvents()
@@ -74,8 +97,17 @@ void PlatformEvents::Start(CameraHost& host)
 void PlatformEvents::Stop()
 {
     boost::system::error_code ignored;
-    m_state->stopSignals.cancel(ignored);
+    m_state->wake.cancel(ignored);
     m_state->descriptor.close(ignored);
+}
+
+PlatformEvents::State::~State()
+{
+    // The signals are let go before the pipe their handler writes to is closed.
+    stopSignals.reset();
+    boost::system::error_code ignored;
+    wake.close(ignored);
+    if (wakeWrite >= 0) ::close(wakeWrite);
 }
 
 }  // namespace velmora::bridge

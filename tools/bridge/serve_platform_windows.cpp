@@ -22,6 +22,12 @@ bool ReuseListenAddress()
     return false;
 }
 
+// Windows files carry access lists, not modes.
+std::string ReadableByOthers(const std::string&)
+{
+    return {};
+}
+
 struct PlatformEvents::State {
     State(boost::asio::io_context& loop, Changed changed, std::function<void()> stop)
         : loop(loop), stopSignals(loop, SIGINT, SIGTERM), changed(std::move(changed)), stop(std::move(stop))

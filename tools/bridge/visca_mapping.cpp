@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
-#include <iterator>
 
+#include "tools/bridge/setting_file.h"
 #include "tools/commands/key_names.h"
 
 namespace velmora::bridge {
@@ -187,6 +186,7 @@ std::string_view ViscaCommandName(ViscaCommand command)
 
 ViscaMappingParse ParseViscaMapping(std::string_view text)
 {
+    text = WithoutUtf8Mark(text);
     ViscaMappingParse result;
     std::array<int, ViscaMapping::SlotCount> mappedOn{};  // the line of each slot's entry, 0: none yet
     int lineNumber = 0;
@@ -212,14 +212,12 @@ ViscaMappingParse ParseViscaMapping(std::string_view text)
 
 ViscaMappingParse LoadViscaMappingFile(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        ViscaMappingParse result;
-        result.errors.push_back("cannot be opened");
-        return result;
-    }
-    return ParseViscaMapping(
-        std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()));
+    std::string text;
+    std::string problem = ReadSettingFile(path, kViscaMapFileBytes, text);
+    if (problem.empty()) return ParseViscaMapping(text);
+    ViscaMappingParse result;
+    result.fileProblem = std::move(problem);
+    return result;
 }
 
 const ViscaMapping& DefaultViscaMapping()

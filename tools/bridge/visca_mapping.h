@@ -3,6 +3,7 @@
 
 #include <array>
 #include <bitset>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,11 +56,14 @@ std::string_view ViscaCommandName(ViscaCommand command);
 struct ViscaMappingParse {
     ViscaMapping mapping;
     std::vector<std::string> errors;  // "line N: what is wrong", every bad line; empty when it parsed
+    std::string fileProblem;          // the file could not be taken at all: "is not a regular file", ...
 };
 
 // The mapping file format (see README): one command a line, "COMMAND [MEMORY] ACTION [KEY...]",
-// '#' comments and blank lines left out.
+// '#' comments and blank lines left out, a UTF-8 byte-order mark at the start skipped.
 ViscaMappingParse ParseViscaMapping(std::string_view text);
+// A regular file of at most kViscaMapFileBytes.
+inline constexpr std::size_t kViscaMapFileBytes = 65536;
 ViscaMappingParse LoadViscaMappingFile(const std::string& path);
 
 // The default table, and the mapping file that writes it (tools/bridge/visca_map.example).

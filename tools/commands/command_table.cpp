@@ -31,8 +31,9 @@ left pressed; interrupted, it then ends by that signal.
 
 constexpr std::string_view kRemoteControl = R"(Remote control (velmoractl serve --help tells all):
   velmoractl [--device N|PATH|ID] serve [--http ADDR:PORT] [--token-file FILE] [--hold-limit S]
-                                        [--idle-limit S] [--quiet] [--visca ADDR:PORT
-                                        [--visca-map FILE] [--visca-allow ADDR[/BITS]]...]
+                                        [--idle-limit S] [--quiet] [--no-release-at-start]
+                                        [--visca ADDR:PORT [--visca-map FILE]
+                                        [--visca-allow ADDR[/BITS]]...]
 listens on 127.0.0.1:8719 unless told otherwise (any other address needs --token-file) and takes
   POST /v1/keys/NAME/press|release|click   (Content-Type: application/json, body {})
   GET  /v1/devices, /v1/keys, /v1/status, /v1/zoom, and the WebSocket /v1/events
@@ -129,18 +130,22 @@ Example:
      0, 0, false, true, true, RunXuInfo, nullptr},
     {"serve", "serve [--http ADDR:PORT] [--visca ADDR:PORT] [--hold-limit SECONDS] ...",
      "the keys over HTTP, WebSocket and VISCA over IP, for control surfaces, until interrupted",
-     R"(Holds the camera and takes key presses over the network until SIGINT (Ctrl+C), SIGTERM
-or, on Windows, Ctrl+Break; then releases every held key and exits 0. One backend, one
-enumeration and one Cfg.ini load for the whole run; the device is the one --device names
-(by index, id or path), else the first camera, and plugging and pulling are followed.
+     R"(Holds the camera and takes key presses over the network until SIGINT (Ctrl+C), SIGTERM,
+SIGHUP (unless started ignored, as under nohup) or, on Windows, Ctrl+Break; then releases every
+held key and exits 0. One backend, one enumeration and one Cfg.ini load for the whole run; the
+device is the one --device names (by index, id or path), else the first camera, and plugging and
+pulling are followed. Before serving it sends the camera one key release, for a key a run that
+was killed left pressed.
   --http ADDR:PORT       where to listen (default 127.0.0.1:8719; [::1]:8719 for IPv6;
                          port 0 picks a free one, shown on standard error)
-  --token-file FILE      the first line of FILE is a token every request must carry as
-                         Authorization: Bearer TOKEN; needed for any address but loopback
+  --token-file FILE      the first line of FILE (at most 1024 bytes) is a token every request
+                         must carry as Authorization: Bearer TOKEN; needed for any address
+                         but loopback; keep FILE unreadable to others (chmod 600)
   --hold-limit SECONDS   a pressed key not released within this time is released (default 10)
   --idle-limit SECONDS   time to send a whole request, and the longest idle time between
                          requests of a connection (default 30)
   --quiet                no line per request or datagram on standard error
+  --no-release-at-start  send no release at start (a camera a running window shares)
   --visca ADDR:PORT      answer VISCA over IP (UDP) there too, such as 127.0.0.1:52381
                          ([::]:52381 hears IPv6 and IPv4); without --http, no HTTP at all
   --visca-map FILE       the VISCA commands' keys from FILE (see visca_map.example in the
@@ -162,7 +167,8 @@ Statuses: 200 done, 400 bad request or body, 401 no or wrong token, 403 foreign 
 Origin, 404 unknown path, key, action or device, 405 wrong method, 410 device gone,
 413/431 body/header too large, 415 body not JSON, 502 the camera refused, 503 busy.
 The Host header must name the address served or localhost; requests from web pages of
-other origins are refused; at most 64 connections; bodies up to 4 KiB, headers 8 KiB.
+other origins are refused; at most 64 connections, 16 from one address; bodies up to 4 KiB,
+headers 8 KiB; a connection's first request within 10 s.
 VISCA (bare or after the 8-byte VISCA-over-IP header; replies in the same framing):
 zoom tele/wide/stop, focus far/near/stop, pan-tilt drive (the direction pad: zoom-in,
 zoom-out, focus-in, focus-out) and stop, menu, WB auto and one-push, AE full auto and
@@ -233,16 +239,17 @@ std::string CheckArguments(const CommandSpec& command, const Options& options)
     if (options.keepGoing && command.name != "batch") return "--keep-going applies to batch only";
     const bool serveOption = options.http || options.tokenFile || options.holdLimit || options.idleLimit ||
                              options.quiet || options.visca || options.viscaMap ||
-                             !options.viscaAllow.empty();
+                             !options.viscaAllow.empty() || options.noReleaseAtStart;
     if (serveOption && command.name != "serve") {
-        const char* option = options.http        ? "--http"
-                             : options.tokenFile ? "--token-file"
-                             : options.holdLimit ? "--hold-limit"
-                             : options.idleLimit ? "--idle-limit"
-                             : options.visca     ? "--visca"
-                             : options.viscaMap  ? "--visca-map"
-                             : options.quiet     ? "--quiet"
-                                                 : "--visca-allow";
+        const char* option = options.http               ? "--http"
+                             : options.tokenFile        ? "--token-file"
+                             : options.holdLimit        ? "--hold-limit"
+                             : options.idleLimit        ? "--idle-limit"
+                             : options.visca            ? "--visca"
+                             : options.viscaMap         ? "--visca-map"
+                             : options.quiet            ? "--quiet"
+                             : options.noReleaseAtStart ? "--no-release-at-start"
+                                                        : "--visca-allow";
         return std::string(option) + " applies to serve only";
     }
     return {};
