@@ -191,6 +191,8 @@ int RunServe(const velmoractl::Options& options)
 
     BridgeCore core(loop, worker, settings.holdLimit);
     core.SetDevices(opened.devices);
+    core.SetServed(opened.served ? std::optional<std::string>(opened.served->id) : std::nullopt,
+                   options.device.has_value());
     const auto cannotListen = [&report](const std::string& where, const std::string& error) {
         report.Fail(velmoractl::Failure{velmoractl::ExitCode::Failed,
                                         velmoractl::CauseName(velmoractl::ExitCode::Failed),
