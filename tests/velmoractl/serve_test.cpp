@@ -236,6 +236,9 @@ TEST_F(ServeTest, AnEventSocketHearsKeysAndItsHoldsEndWithIt)
         return QJsonDocument::fromJson(QByteArray::fromStdString(beast::buffers_to_string(buffer.data())))
             .object();
     };
+    const QJsonObject hello = next();
+    EXPECT_EQ(hello["event"].toString(), "hello");
+    EXPECT_EQ(hello["served"].toString(), hello["devices"].toArray().at(0)["id"].toString());
     EXPECT_EQ(Raw(Request("POST", "/v1/keys/lock1/click",
                           "Host: localhost\r\nContent-Type: application/json\r\n", "{}"))
                   .result_int(),
