@@ -4,6 +4,8 @@
 #include <boost/asio/io_context.hpp>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "tools/bridge/camera_host.h"
 
@@ -13,6 +15,12 @@ namespace velmora::bridge {
 // through a descriptor the loop watches (Linux, the simulated folder), false where a message window
 // of its own hears them (Windows).
 bool RegistersSourceOnCameraThread();
+
+// The machine's own addresses, loopback and link-local left out: IPv4 or IPv6 ones.
+std::vector<std::string> MachineAddresses(bool v6);
+
+// Standard error shows UTF-8 as such (the Windows console otherwise takes its code page).
+void Utf8Console();
 
 class PlatformEvents {
 public:
