@@ -20,17 +20,11 @@ if ! timeout 1200 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWi
    ! timeout 1800 cmake --build "$build" --target velmoractl > "$build.browser-build.log" 2>&1; then
   grep -E 'error' "$build.browser-build.log" | head -20; echo "$stage: velmoractl did not build"; record 0 1 0; exit 1
 fi
-# npm ci again only when the lockfile changed.
-mkdir -p "$modules" "$shots"
-if ! cmp -s "$root/tests/browser/package-lock.json" "$modules/package-lock.json" || [ ! -d "$modules/node_modules" ]; then
-  cp "$root/tests/browser/package.json" "$root/tests/browser/package-lock.json" "$modules/"
-  if ! (cd "$modules" && timeout 600 npm ci --ignore-scripts --no-audit --no-fund > npm.log 2>&1); then
-    tail -20 "$modules/npm.log"; echo "$stage: npm ci failed"; record 0 1 0; exit 1
-  fi
-fi
+mkdir -p "$shots"
+modules=$(bash "$root/tests/browser/install.sh" "$modules") || { echo "$stage: npm ci failed"; record 0 1 0; exit 1; }
 
 log=$VELMORA_BUILD_ROOT/browser.log
-(cd "$root/tests/browser" && VELMORACTL="$build/tools/velmoractl" VELMORA_NODE_MODULES="$modules/node_modules" \
+(cd "$root/tests/browser" && VELMORACTL="$build/tools/velmoractl" VELMORA_NODE_MODULES="$modules" \
   VELMORA_SCREENSHOTS="$shots" timeout 600 node --test --test-concurrency=1 --test-reporter=spec ./*.test.mjs) \
   < /dev/null > "$log" 2>&1
 code=$?
