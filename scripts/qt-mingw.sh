@@ -20,6 +20,8 @@ cache=${VELMORA_CACHE:-$default_cache}
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 jobs=${VELMORA_JOBS:-$(nproc)}
+# configure builds qmake with a plain make: give it every core too.
+export MAKEFLAGS="-j$jobs"
 
 step_prefix=qt-mingw
 source "$root/scripts/step.sh"
@@ -85,7 +87,11 @@ if [ -f "$prefix/.complete" ]; then
   exit 0
 fi
 
-# The work folder survives a failed or interrupted run, so the next run resumes where it stopped.
+# The work folder survives a failed or interrupted run, so the next run resumes where it stopped:
+# configure keeps qmake's objects and its tests' results (config.cache), make what it compiled.
+# Each step's limit is sized for the slowest case: a new 2-core machine building at low priority
+# beside the Linux test stages, which take both cores for half an hour (configure alone took 1,200 s
+# there, and 127 s on an idle machine).
 rm -rf "$prefix"
 mkdir -p "$work/download" "$work/build"
 echo "qt-mingw: building qtbase $version for x86_64 Windows into $prefix" >&2
@@ -97,19 +103,19 @@ if [ ! -x "$work/source/configure" ]; then
   (cd "$work" && step 600 "unpacking and patching" dpkg-source -x download/*.dsc source > /dev/null)
 fi
 if [ ! -f "$work/build/config.summary" ]; then
-  (cd "$work/build" && step 1200 "configure" ../source/configure -prefix "$prefix" "${configure_options[@]}" > configure.log 2>&1) ||
+  (cd "$work/build" && step 3600 "configure" ../source/configure -prefix "$prefix" "${configure_options[@]}" > configure.log 2>&1) ||
     { tail -n 30 "$work/build/configure.log" >&2; exit 1; }
 fi
 if [ ! -f "$work/build/src/plugins/Makefile" ]; then
-  (cd "$work/build" && step 900 "generating makefiles" make sub-src-qmake_all > qmake.log 2>&1) ||
+  (cd "$work/build" && step 2400 "generating makefiles" make sub-src-qmake_all > qmake.log 2>&1) ||
     { tail -n 30 "$work/build/qmake.log" >&2; exit 1; }
 fi
-(cd "$work/build" && step 3600 "make ${make_targets[*]}" make -C src -j"$jobs" "${make_targets[@]}" > make.log 2>&1) ||
+(cd "$work/build" && step 7200 "make ${make_targets[*]}" make -C src -j"$jobs" "${make_targets[@]}" > make.log 2>&1) ||
   { grep -E 'error|Error' "$work/build/make.log" | head -30 >&2; tail -20 "$work/build/make.log" >&2; exit 1; }
 install_targets=()
 for target in "${make_targets[@]}"; do install_targets+=("$target-install_subtargets"); done
-(cd "$work/build" && step 1200 "install" make -C src "${install_targets[@]}" > install.log 2>&1 &&
-  step 600 "install qmake and mkspecs" make sub-qmake-qmake-aux-pro-install_subtargets install_mkspecs >> install.log 2>&1) ||
+(cd "$work/build" && step 2400 "install" make -C src "${install_targets[@]}" > install.log 2>&1 &&
+  step 1200 "install qmake and mkspecs" make sub-qmake-qmake-aux-pro-install_subtargets install_mkspecs >> install.log 2>&1) ||
   { tail -n 30 "$work/build/install.log" >&2; exit 1; }
 echo "qtbase $version; ${configure_options[*]}; $compiler" > "$prefix/.complete"
 rm -rf "$work"

@@ -17,11 +17,13 @@ timeout 1800 bash "$root/scripts/deps.sh" build windows package-windows vm packa
 selected() { [ -z "${VELMORA_STAGES:-}" ] || [[ " ${VELMORA_STAGES//,/ } " == *" $1 "* ]]; }
 
 # Qt for Windows takes half an hour on a fresh machine and is cached after that: build it beside
-# the Linux stages, at low priority; the Windows stages wait for it (qt-mingw.sh locks its cache).
+# the Linux stages, at low priority, so that it takes whatever CPU they leave (while their tests
+# run) without slowing them; the Windows stages wait for it (qt-mingw.sh locks its cache). Its steps' limits allow for that: a step that still runs out leaves its work behind, and
+# the waiting stage's own call resumes it in the foreground.
 qt_builder=""
 if selected windows-package || selected windows-qt; then
   timeout 900 bash "$root/scripts/qt-mingw.sh" --fetch
-  nice -n 10 timeout 4200 bash "$root/scripts/qt-mingw.sh" > "$VELMORA_BUILD_ROOT/qt-mingw.log" 2>&1 &
+  nice -n 10 timeout 4800 bash "$root/scripts/qt-mingw.sh" > "$VELMORA_BUILD_ROOT/qt-mingw.log" 2>&1 &
   qt_builder=$!
 fi
 

@@ -1,4 +1,6 @@
 // The simulated cameras' trace file: one KsTraceLine per request, appended and flushed at once.
+// With VELMORA_SIM_TRACE_TIME set (not empty, not 0) each line ends in " t=SECONDS", the monotonic
+// clock (std::chrono::steady_clock) when the request returned, so that timing can be read off it.
 #pragma once
 
 #include <cstdio>
@@ -19,10 +21,14 @@ private:
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
-    SimTraceFile(std::string path, std::FILE* file) : m_path(std::move(path)), m_file(file) {}
+    SimTraceFile(std::string path, std::FILE* file, bool stamped)
+        : m_path(std::move(path)), m_file(file), m_stamped(stamped)
+    {
+    }
 
     std::string m_path;
     std::unique_ptr<std::FILE, Closer> m_file;
+    bool m_stamped = false;
 };
 
 // The trace file a simulated world uses: VELMORA_SIM_TRACE when set and not empty, else configured.

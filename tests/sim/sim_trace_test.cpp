@@ -1,6 +1,7 @@
 // The request trace: its line format, the simulated camera's trace file and the tracing decorator.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -97,6 +98,35 @@ TEST(SimTrace, EnvironmentWinsOverTheConfiguration)
     ::unsetenv("VELMORA_SIM_TRACE");
     EXPECT_EQ(ReadLines(fromEnvironment), (std::vector<std::string>{kLen, kMenu}));
     EXPECT_TRUE(ReadLines(world.traceFile).empty());
+}
+
+TEST(SimTrace, TimeOnRequestEndsEachLineWithTheMonotonicClock)
+{
+    sim::SimWorldConfig world;
+    world.cameras.resize(1);
+    world.traceFile = TempPath("timed");
+    ::setenv("VELMORA_SIM_TRACE_TIME", "1", 1);
+    const double before =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    {
+        auto backend = std::make_shared<sim::SimBackend>(world);
+        auto device = backend->OpenCaptureDevice(0);
+        ASSERT_EQ(WriteRegister(device.get(), 1, 5, 0, 0x16), StatusOk);
+    }
+    ::unsetenv("VELMORA_SIM_TRACE_TIME");
+    const double after =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    const std::vector<std::string> lines = ReadLines(world.traceFile);
+    ASSERT_EQ(lines.size(), 2u);
+    double previous = before;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string expected = i == 0 ? kLen : kMenu;
+        ASSERT_EQ(lines[i].rfind(expected + " t=", 0), 0u) << lines[i];
+        const double stamp = std::stod(lines[i].substr(expected.size() + 3));
+        EXPECT_GE(stamp, previous - 1e-6);
+        EXPECT_LE(stamp, after + 1e-6);
+        previous = stamp;
+    }
 }
 
 TEST(TracingCaptureDevice, ReportsEachRequestAndForwardsTheRest)
