@@ -306,7 +306,7 @@
       } catch {
         // A pointer already gone: its pointerup or pointercancel follows.
       }
-      press(name, 'pointer ' + event.pointerId, event.timeStamp);
+      press(name, 'pointer ' + event.pointerId, performance.now());
     });
     for (const type of ['pointerup', 'pointercancel', 'lostpointercapture']) {
       button.addEventListener(type, (event) => release('pointer ' + event.pointerId));
@@ -321,7 +321,7 @@
     // Enter on a focused camera button chooses that camera.
     if (event.key === 'Enter' && deviceBar.contains(document.activeElement)) return;
     event.preventDefault();
-    if (!event.repeat) press(name, 'key ' + event.code, event.timeStamp);
+    if (!event.repeat) press(name, 'key ' + event.code, performance.now());
   });
   document.addEventListener('keyup', (event) => release('key ' + event.code));
   document.addEventListener('contextmenu', (event) => event.preventDefault());
