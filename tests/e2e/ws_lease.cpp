@@ -32,7 +32,8 @@ int main(int argc, char** argv)
                                                               static_cast<unsigned short>(std::stoi(port))));
         socket.handshake("127.0.0.1:" + port, "/v1/events");
         socket.text(true);
-        socket.write(boost::asio::buffer("{\"key\":\"" + key + "\",\"action\":\"press\",\"lease\":true,\"id\":1}"));
+        socket.write(
+            boost::asio::buffer("{\"key\":\"" + key + "\",\"action\":\"press\",\"lease\":true,\"id\":1}"));
         const auto end = std::chrono::steady_clock::now() + limit;
         while (std::chrono::steady_clock::now() < end) {
             beast::get_lowest_layer(socket).expires_at(end);
