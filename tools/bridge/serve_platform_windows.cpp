@@ -1,6 +1,8 @@
-#include <iphlpapi.h>
+// winsock2.h before anything that brings windows.h, iphlpapi.h after it.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include <iphlpapi.h>
 
 #include <algorithm>
 #include <boost/asio/ip/address.hpp>
