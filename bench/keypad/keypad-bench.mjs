@@ -3,7 +3,7 @@
 //  2. PRESSES touches of the menu key, each timed from the page's pointerdown to the reply for that
 //     press, in blocks of 50 alternating between the page's own path (the WebSocket) and the same
 //     press as an HTTP request from the same page (a fetch started in pointerdown): p50 and p99.
-// Usage: node keypad-bench.mjs (VELMORACTL, VELMORA_NODE_MODULES and PRESSES from the environment)
+// Usage: node keypad-bench.mjs (VELMORACTL, VELMORA_NODE_MODULES, PRESSES and INPUT from the environment)
 import { codes, launch, openKeypad, keyCentre, phone, startServe, waitFor } from '../../tests/browser/harness.mjs';
 
 const presses = Number(process.env.PRESSES ?? 1000);
@@ -40,7 +40,14 @@ try {
     }, { capture: true });
   });
   const { x, y } = await keyCentre(page, 'menu');
+  // A finger (INPUT=touch, the default) or a mouse button (INPUT=mouse) down and up on the key.
+  const mouse = process.env.INPUT === 'mouse';
   const touch = async () => {
+    if (mouse) {
+      for (const type of ['mousePressed', 'mouseReleased'])
+        await cdp.send('Input.dispatchMouseEvent', { type, x, y, button: 'left', clickCount: 1 });
+      return;
+    }
     await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x, y, id: 1 }] });
     await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
   };

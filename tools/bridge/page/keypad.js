@@ -78,9 +78,19 @@
     return list;
   }
 
+  // The page changes only what differs: a change costs a frame, which a reply would wait behind.
   function setState(state, text) {
-    document.body.dataset.state = state;
-    statusLine.textContent = text;
+    if (document.body.dataset.state !== state) document.body.dataset.state = state;
+    if (statusLine.textContent !== text) statusLine.textContent = text;
+  }
+  function setHolder(button, held, text, title) {
+    if (button.dataset.held !== held) {
+      if (held) button.dataset.held = held;
+      else delete button.dataset.held;
+    }
+    const holder = button.querySelector('small');
+    if (holder.textContent !== text) holder.textContent = text;
+    if (button.title !== title) button.title = title;
   }
 
   function shortClient(client) {
@@ -138,16 +148,8 @@
     const holds = held.get(target()) || [];
     for (const [name, button] of buttons) {
       const hold = holds.find((h) => h.key === name);
-      const holder = button.querySelector('small');
-      if (!hold) {
-        delete button.dataset.held;
-        holder.textContent = '';
-        button.removeAttribute('title');
-        continue;
-      }
-      button.dataset.held = hold.client === me ? 'mine' : 'other';
-      holder.textContent = shortClient(hold.client);
-      button.title = 'held by ' + hold.client;
+      if (!hold) setHolder(button, undefined, '', '');
+      else setHolder(button, hold.client === me ? 'mine' : 'other', shortClient(hold.client), 'held by ' + hold.client);
     }
   }
 
