@@ -62,4 +62,14 @@ std::vector<int> HeldKeys::TakeReleases(Owner owner)
     return slots;
 }
 
+std::vector<int> KeypadPressSlots(const HeldKeys& held, int keyIndex, bool click)
+{
+    std::vector<int> slots;
+    if (!click && held.Holds(keyIndex)) return slots;
+    for (const int key : held.KeyIndices()) slots.push_back(2 * key + 1);
+    slots.push_back(2 * keyIndex);
+    if (click) slots.push_back(2 * keyIndex + 1);
+    return slots;
+}
+
 }  // namespace velmora

@@ -36,4 +36,9 @@ private:
     std::vector<Owner> m_owners;  // beside m_keys
 };
 
+// The camera has one keypad, whose release code names no key: the slots a press of keyIndex (and,
+// for a click, its release) sends while held is down. Every key held is released first, whoever
+// pressed it; a press of the key already held sends nothing.
+std::vector<int> KeypadPressSlots(const HeldKeys& held, int keyIndex, bool click);
+
 }  // namespace velmora

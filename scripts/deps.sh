@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs; does nothing for those already installed.
-# Usage: scripts/deps.sh GROUP...   (groups: build, demo, windows, package-windows, vm, package-deb, bench)
+# Usage: scripts/deps.sh GROUP...   (groups: build, demo, windows, package-windows, vm, package-deb, browser,
+#                                   bench)
 set -euo pipefail
 
 packages=()
@@ -10,7 +11,7 @@ for group in "$@"; do
       packages+=(build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools qt6-base-dev
                  qt6-base-dev-tools libgl-dev libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
                  llvm clang-format libudev-dev libboost-dev fonts-wqy-microhei xvfb xauth x11-xserver-utils xdotool
-                 curl) ;;
+                 curl libqrencode-dev) ;;
     demo)
       packages+=(xvfb xauth x11-apps x11-xserver-utils xdotool imagemagick fonts-wqy-microhei) ;;
     windows)
@@ -30,6 +31,10 @@ for group in "$@"; do
       # own tools, installed into a debootstrapped chroot.
       packages+=(dpkg-dev fakeroot file help2man librsvg2-bin desktop-file-utils appstream lintian
                  debootstrap debian-archive-keyring man-db) ;;
+    browser)
+      # The keypad page's tests: Debian's chromium, driven by puppeteer-core from npm (Node.js itself
+      # comes with the machine, not from Debian).
+      packages+=(chromium) ;;
     bench)
       # v4l2-ctl: the yardstick of velmoractl's one-shot benchmark.
       # wrk and ab: HTTP load against velmoractl serve.

@@ -41,7 +41,9 @@ if [ -n "${VELMORA_PACKAGE_STAGE:-}" ]; then
 else
   qt=$(bash "$root/scripts/qt-mingw.sh" | tail -1)
   [ -f "$qt/.complete" ] || { echo "package-windows: no Qt for Windows ($qt)" >&2; exit 1; }
-  step 600 "configure" cmake -S "$root" -B "$build/cross" -G Ninja \
+  qrencode=$(bash "$root/scripts/qrencode-mingw.sh" | tail -1)
+  [ -f "$qrencode/.complete" ] || { echo "package-windows: no libqrencode for Windows ($qrencode)" >&2; exit 1; }
+  step 600 "configure" cmake -S "$root" -B "$build/cross" -G Ninja -DVELMORA_QRENCODE_PREFIX="$qrencode" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-x86_64-qt.cmake" -DVELMORA_QT_PREFIX="$qt" \
     -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF > "$build/configure.log" 2>&1 ||
     { tail -40 "$build/configure.log" >&2; exit 1; }

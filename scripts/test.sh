@@ -11,7 +11,7 @@ mkdir -p "$VELMORA_BUILD_ROOT"
 : > "$VELMORA_RESULTS"
 
 # Every stage's packages at once, so that no two apt runs overlap once the stages start.
-timeout 1800 bash "$root/scripts/deps.sh" build windows package-windows vm package-deb || { echo "tests: 0 passed, 1 failed"; exit 1; }
+timeout 1800 bash "$root/scripts/deps.sh" build windows package-windows vm package-deb browser || { echo "tests: 0 passed, 1 failed"; exit 1; }
 
 # VELMORA_STAGES="unit windows-qt" runs only those stages (names without their number).
 selected() { [ -z "${VELMORA_STAGES:-}" ] || [[ " ${VELMORA_STAGES//,/ } " == *" $1 "* ]]; }

@@ -13,7 +13,7 @@ record() { echo "$stage $1 $2 $3" >> "${VELMORA_RESULTS:?}"; }
 elapsed() { echo "$stage: $1 took $(( $(date +%s) - $2 )) s"; }
 
 start=$(date +%s)
-if ! timeout 900 bash "$root/scripts/deps.sh" windows demo; then
+if ! timeout 900 bash "$root/scripts/deps.sh" windows demo browser; then
   echo "$stage: could not install the mingw-w64, wine and X packages"; record 0 1 0; exit 1
 fi
 elapsed "installing" "$start"
@@ -88,7 +88,10 @@ run_checks() {
   fi
 }
 run_checks window-checks 600 "the real window under wine on Xvfb" window-checks.sh "$dir" "$qt" "$dir/window-checks"
-# velmoractl.exe serve on the simulated camera, reached over loopback with curl.
+# velmoractl.exe serve on the simulated camera, reached over loopback with curl, and its keypad page
+# in chromium (puppeteer-core, as stage browser installs it).
+VELMORA_NODE_MODULES=$(bash "$root/tests/browser/install.sh" "$build/browser-node") || VELMORA_NODE_MODULES=
+export VELMORA_NODE_MODULES
 run_checks serve-checks 300 "velmoractl.exe serve under wine" serve-checks.sh "$dir" "$dir/serve-checks"
 
 echo "$stage: $passed passed, $failed failed, $skipped skipped"

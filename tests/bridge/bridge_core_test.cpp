@@ -64,13 +64,16 @@ protected:
         EXPECT_TRUE(done()) << "timed out";
     }
 
-    KeyOutcome Key(Owner owner, const char* key, KeyAction action)
+    KeyOutcome Key(Owner owner, const char* key, KeyAction action, bool lease = false,
+                   std::optional<std::string> device = std::nullopt)
     {
         std::optional<KeyOutcome> outcome;
         KeyRequest request;
+        request.device = device;
         request.owner = owner;
         request.keyIndex = KeyOf(key);
         request.action = action;
+        request.lease = lease;
         m_core->Key(request, [&outcome](const KeyOutcome& done) { outcome = done; });
         RunUntil([&outcome] { return outcome.has_value(); });
         return outcome.value_or(KeyOutcome{});
@@ -106,34 +109,63 @@ protected:
     std::vector<BridgeEvent> m_events;
 };
 
-// A press left held is released once by the hold limit; a key released in time is not released
-// again; a press renewed by another owner starts its limit afresh and belongs to that owner.
-TEST_F(BridgeCoreTest, TheHoldLimitReleasesWhatNobodyReleasedAndOnlyThat)
+// One keypad: a press first releases the key held, whoever holds it; a press of the key held sends
+// nothing, and the key is then the presser's, its hold limit started afresh; a release of a key not
+// held sends nothing (its code would let go of another key). A press left held is released once by
+// the hold limit.
+TEST_F(BridgeCoreTest, OneKeypadAndTheHoldLimitReleaseEachHoldOnce)
 {
     Open(300ms);
     EXPECT_FALSE(Key(1, "zoom-in", KeyAction::Press).failure);
-    Key(1, "focus-in", KeyAction::Press);
-    Key(1, "focus-in", KeyAction::Release);
+    Key(2, "focus-in", KeyAction::Press);
+    Key(1, "zoom-in", KeyAction::Release);
+    Key(2, "focus-in", KeyAction::Release);
+    Key(1, "zoom-in", KeyAction::Press);
     std::this_thread::sleep_for(200ms);
-    Key(2, "zoom-in", KeyAction::Press);
+    const auto renewed = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Key(2, "zoom-in", KeyAction::Press).writes.empty());
     ASSERT_EQ(m_core->Holds().size(), 1u);
     EXPECT_EQ(m_core->Holds()[0].owner, Owner{2});
     RunUntil([this] { return Count(BridgeEvent::Kind::HoldReleased) == 1; });
+    EXPECT_GE(std::chrono::steady_clock::now() - renewed, 280ms);
     EXPECT_EQ(m_events.back().holdEnd, HoldEnd::Limit);
     EXPECT_EQ(m_events.back().key->writes.at(0).status, StatusOk);
     m_loop.restart();
     m_loop.run_for(500ms);
-    EXPECT_EQ(KeyWrites(), (std::vector<int>{0x03, 0x04, 0x16, 0x03, 0x16}));
+    EXPECT_EQ(KeyWrites(), (std::vector<int>{0x03, 0x16, 0x04, 0x16, 0x03, 0x16}));
     EXPECT_TRUE(m_core->Holds().empty());
 }
 
-// A client going away releases its own keys, not another's; stopping releases the rest and then
-// refuses requests.
+// A leased hold lasts while its owner renews it, and ends a lease time after the last renewal;
+// nobody else can renew it, and a lease ended cannot be renewed.
+TEST_F(BridgeCoreTest, ALeasedHoldEndsWhenItsRenewalsStop)
+{
+    Open(10s);
+    Key(1, "zoom-in", KeyAction::Press, true);
+    EXPECT_FALSE(m_core->RenewLease(2, KeyOf("zoom-in")));
+    EXPECT_FALSE(m_core->RenewLease(1, KeyOf("focus-in")));
+    for (int i = 0; i < 3; ++i) {
+        m_loop.restart();
+        m_loop.run_for(LeaseTime / 2);
+        EXPECT_TRUE(m_core->RenewLease(1, KeyOf("zoom-in")));
+    }
+    EXPECT_EQ(Count(BridgeEvent::Kind::HoldReleased), 0u);
+    const auto renewed = std::chrono::steady_clock::now();
+    RunUntil([this] { return Count(BridgeEvent::Kind::HoldReleased) == 1; });
+    EXPECT_GE(std::chrono::steady_clock::now() - renewed, LeaseTime - 20ms);
+    EXPECT_EQ(m_events.back().holdEnd, HoldEnd::LeaseExpired);
+    EXPECT_TRUE(m_events.back().held.empty());
+    EXPECT_FALSE(m_core->RenewLease(1, KeyOf("zoom-in")));
+    EXPECT_EQ(KeyWrites(), (std::vector<int>{0x03, 0x16}));
+}
+
+// A client going away releases its own keys, not another's (on another camera); stopping releases
+// the rest and then refuses requests.
 TEST_F(BridgeCoreTest, AnOwnerGoingReleasesItsKeysAndStoppingReleasesAll)
 {
     Open(10s);
     Key(1, "lock1", KeyAction::Press);
-    Key(2, "zoom-out", KeyAction::Press);
+    Key(2, "zoom-out", KeyAction::Press, false, "1");
     m_core->OwnerGone(1);
     RunUntil([this] { return Count(BridgeEvent::Kind::HoldReleased) == 1; });
     EXPECT_EQ(m_events.back().holdEnd, HoldEnd::OwnerGone);

@@ -59,20 +59,84 @@ TEST(HttpRoute, TheTokenMustMatchWhole)
     EXPECT_EQ(DecideRequest(request, policy).status, 401);
 }
 
-// A page of another origin cannot reach a key: its Origin, or a preflight, is refused first.
-TEST(HttpRoute, OtherOriginsAndPreflightsAreRefused)
+// Only serve's own origin may reach a key: another origin (a web server on another port of the
+// same machine too), a preflight, or a request the browser marks as another site's, is refused.
+TEST(HttpRoute, OnlyServesOwnOriginIsAllowed)
 {
-    const ListenPolicy policy{"127.0.0.1", std::nullopt};
+    const ListenPolicy policy{"127.0.0.1", std::nullopt, 8719};
     RequestView request = Post("/v1/keys/menu/click", "{}");
-    request.origin = "http://localhost:8719";
-    EXPECT_EQ(DecideRequest(request, policy).route, Route::Key);
-    for (const char* origin : {"http://evil.example", "null", "http://127.0.0.1.evil.example:8719"}) {
+    for (const char* origin : {"http://localhost:8719", "http://127.0.0.1:8719", " http://LOCALHOST:8719"}) {
+        request.origin = origin;
+        EXPECT_EQ(DecideRequest(request, policy).route, Route::Key) << origin;
+    }
+    for (const char* origin : {"http://evil.example", "null", "http://127.0.0.1.evil.example:8719",
+                               "http://localhost:3000", "https://127.0.0.1:8719", "http://127.0.0.1",
+                               "http://127.0.0.1:08719", "http://localhost:8719/", "ws://127.0.0.1:8719"}) {
         request.origin = origin;
         EXPECT_EQ(DecideRequest(request, policy).cause, "origin-refused") << origin;
     }
+    EXPECT_TRUE(OriginAllowed("http://[::1]:80", ListenPolicy{"::1", std::nullopt, 80}));
+    EXPECT_TRUE(OriginAllowed("http://[::1]", ListenPolicy{"::1", std::nullopt, 80}));
     request.origin.reset();
+    for (const char* site : {"cross-site", "Same-Site"}) {
+        request.fetchSite = site;
+        EXPECT_EQ(DecideRequest(request, policy).status, 403) << site;
+        RequestView page = request;
+        page.method = "GET";
+        page.target = "/";
+        EXPECT_EQ(DecideRequest(page, policy).status, 403) << site;
+    }
+    request.fetchSite = "same-origin";
+    EXPECT_EQ(DecideRequest(request, policy).route, Route::Key);
     request.method = "OPTIONS";
     EXPECT_EQ(DecideRequest(request, policy).status, 403);
+}
+
+// A browser's socket carries the token as a subprotocol, its bytes in hexadecimal: it opens the
+// socket only, a wrong one is refused like a wrong header, and the page itself needs none.
+TEST(HttpRoute, TheTokenMayComeAsASubprotocolOnTheUpgrade)
+{
+    const ListenPolicy policy{"127.0.0.1", std::string("q+8/Zx=="), 8719};
+    RequestView upgrade;
+    upgrade.method = "GET";
+    upgrade.target = "/v1/events";
+    upgrade.hosts = {"127.0.0.1:8719"};
+    upgrade.websocketUpgrade = true;
+    upgrade.protocols = "velmora, velmora-token.712b382f5a783d3d";
+    const Decision accepted = DecideRequest(upgrade, policy);
+    EXPECT_EQ(accepted.route, Route::Events);
+    EXPECT_EQ(accepted.protocol, "velmora");
+    for (const char* wrong :
+         {"velmora, velmora-token.712b382f5a783d", "velmora-token.712b382f5a783d3", "velmora"}) {
+        upgrade.protocols = wrong;
+        const Decision refused = DecideRequest(upgrade, policy);
+        EXPECT_EQ(refused.status, 401) << wrong;
+        EXPECT_EQ(refused.rule.find("712b"), std::string::npos);
+    }
+    upgrade.protocols = "velmora-token.712b382f5a783d3d";
+    upgrade.websocketUpgrade = false;
+    upgrade.target = "/v1/status";
+    EXPECT_EQ(DecideRequest(upgrade, policy).status, 401);
+    upgrade.target = "/";
+    upgrade.protocols.reset();
+    EXPECT_EQ(DecideRequest(upgrade, policy).route, Route::Page);
+}
+
+// The socket's messages: a press may ask for a lease, a renewal names its key; anything else is
+// answered with an error.
+TEST(HttpRoute, SocketMessagesAndLeaseRenewals)
+{
+    Decision press = DecideSocketMessage(R"({"key": "zoom-in", "action": "press", "lease": true, "id": 4})");
+    EXPECT_EQ(press.route, Route::Key);
+    EXPECT_TRUE(press.lease);
+    EXPECT_EQ(press.id.toInt(), 4);
+    EXPECT_EQ(DecideSocketMessage(R"({"key": "zoom-in", "action": "renew"})").route, Route::Renew);
+    for (const char* bad :
+         {R"({"action": "renew"})", R"({"key": "zoom-in", "action": "click", "lease": true})",
+          R"({"key": "zoom-in", "action": "press", "lease": 1})",
+          R"({"key": "zoom-in", "action": "renew", "device": "0"})", "[]", "{"}) {
+        EXPECT_EQ(DecideSocketMessage(bad).route, Route::Refused) << bad;
+    }
 }
 
 // The device comes from ?device= or the body; both may name it only alike.

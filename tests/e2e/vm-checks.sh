@@ -558,6 +558,38 @@ check_serve() {
   video=$(capture_node)
 }
 
+# --- velmoractl serve: a leased hold over the WebSocket, left to run out ---------------------------
+
+# A zoom-in pressed over /v1/events under a lease that is never renewed: serve releases it itself
+# about a second later and says so (lease-expired); the camera sees the press, then the release.
+check_serve_lease() {
+  local name=serve-websocket-lease client=$build/tests/e2e/velmora-ws-lease zoom release answer code writes
+  have_ctl $name || return
+  [ -x "$client" ] || { skip $name "velmora-ws-lease is not built in $build"; return; }
+  stop_camera
+  start_camera lease || { fail $name "no camera"; return; }
+  if ! start_serve; then
+    fail $name "serve did not start: $(tr '\n' '|' < "$out/serve.err")"; kill "$serve_pid" 2> /dev/null; return
+  fi
+  zoom=$(packet 0x16 1 0 0x03)
+  release=$(packet 0x16 1 0 0x16)
+  log_mark
+  answer=$(timeout 30 "$client" "$serve_port" zoom-in 10 2>&1)
+  code=$?
+  wait_for 10 logged_since "SET_CUR $release ok"
+  writes=$(log_since | grep SET_CUR | tr '\n' '|')
+  if [ $code -ne 0 ]; then
+    fail $name "no release for the lease: $(tr '\n' '|' <<< "$answer")"
+  elif [[ $writes != *"SET_CUR $zoom ok"*"|"*"SET_CUR $release ok"* ]] || [ "$(log_since | grep -c SET_CUR)" -ne 2 ]; then
+    fail $name "the camera saw '$writes'"
+  else
+    note "$name: $(tail -1 <<< "$answer" | cut -c1-160)"
+    finish_check $name
+  fi
+  kill -TERM "$serve_pid"
+  wait "$serve_pid"
+}
+
 # --- velmoractl serve --visca: VISCA over IP, from bash's /dev/udp on loopback ---------------------
 
 visca_fd=
@@ -928,6 +960,7 @@ check_control_length_64
 check_pulled_mid_write
 check_pulled_mid_status
 check_serve
+check_serve_lease
 check_serve_visca
 check_window_follows window-kernel-uevents
 check_window_pulled_mid_status

@@ -4,8 +4,11 @@
 // 255 are the server's own), the next four the sizes of the pieces read (1 to 256 bytes, in turn);
 // the rest is what the client sends. Checked: the buffer never holds more than one request's bound
 // allows, a request that ends is within its limits, every refusal is one the README lists; a key
-// action is decided only for a POST with a JSON body, one allowed Host, no foreign Origin and the
-// right token. The body also goes through the event socket's decoder.
+// action is decided only for a POST with a JSON body, one allowed Host, no Origin but serve's own,
+// no other site's Sec-Fetch-Site and the right token (in the header, or on an upgrade as a
+// subprotocol). The body's lines also go, as event-socket messages from two sockets with time
+// passing between them, through the socket's decoder and the leases of the holds they make: a lease
+// is only ever its holder's, renewed only by it, and ends on time.
 #include <QJsonDocument>
 #include <algorithm>
 #include <cctype>
@@ -15,10 +18,12 @@
 #include <set>
 #include <string_view>
 
+#include "keys/held_keys.h"
 #include "keys/key_table.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tools/bridge/http_reader.h"
 #include "tools/bridge/http_view.h"
+#include "tools/bridge/lease_table.h"
 
 using namespace velmora::bridge;
 
@@ -44,17 +49,33 @@ void Check(const RequestView& request, const ListenPolicy& policy)
     static const std::set<int> kRefusals{400, 401, 403, 404, 405, 415, 426};
     if (decision.route == Route::Refused) {
         FUZZ_CHECK(kRefusals.count(decision.status) == 1 && !decision.cause.empty());
+        if (policy.token) FUZZ_CHECK(decision.rule.find(*policy.token) == std::string::npos);
         return;
     }
     FUZZ_CHECK(decision.status == 0);
     FUZZ_CHECK(request.version == 11 && request.repeated.empty());
     FUZZ_CHECK(request.hosts.size() == 1 && HostAllowed(Trim(request.hosts[0]), policy.address));
     FUZZ_CHECK(request.method != "OPTIONS");
-    if (request.origin) FUZZ_CHECK(Lower(*request.origin).find("://") != std::string::npos);
+    if (request.origin) {
+        FUZZ_CHECK(Trim(*request.origin).rfind("http://", 0) == 0 && OriginAllowed(*request.origin, policy));
+        FUZZ_CHECK(Trim(*request.origin).find(":" + std::to_string(policy.port)) != std::string::npos ||
+                   policy.port == 80);
+    }
+    if (request.fetchSite) {
+        const std::string site = Lower(Trim(*request.fetchSite));
+        FUZZ_CHECK(site != "cross-site" && site != "same-site");
+    }
+    if (decision.route == Route::Page) {
+        FUZZ_CHECK(request.method == "GET" && request.target == "/");
+        return;
+    }
     if (policy.token) {
         const std::string given = Lower(Trim(request.authorization.value_or("")));
-        FUZZ_CHECK(given.rfind("bearer ", 0) == 0 &&
-                   Trim(std::string_view(given).substr(7)) == Lower(*policy.token));
+        const bool header =
+            given.rfind("bearer ", 0) == 0 && Trim(std::string_view(given).substr(7)) == Lower(*policy.token);
+        const bool subprotocol = !request.authorization && request.websocketUpgrade && request.protocols &&
+                                 decision.route == Route::Events;
+        FUZZ_CHECK(header || subprotocol);
     }
     if (decision.route != Route::Key) {
         FUZZ_CHECK(request.method == "GET");
@@ -69,17 +90,62 @@ void Check(const RequestView& request, const ListenPolicy& policy)
     if (decision.device) FUZZ_CHECK(!decision.device->empty());
 }
 
+// The body's lines as socket messages, from sockets 1 and 2 in turn, each after a pause its length
+// decides, against one camera's keypad.
+void CheckLeases(std::string_view body)
+{
+    using namespace std::chrono_literals;
+    LeaseTable leases;
+    velmora::HeldKeys held;
+    auto now = std::chrono::steady_clock::time_point{} + 1h;
+    unsigned line = 0;
+    while (!body.empty() && line < 64) {
+        const std::size_t end = body.find('\n');
+        const std::string_view text = body.substr(0, end);
+        body = end == std::string_view::npos ? std::string_view() : body.substr(end + 1);
+        const LeaseTable::Owner owner = 1 + (line++ % 2);
+        now += std::chrono::milliseconds(text.size() * 37 % 1500);
+        for (const LeaseTable::Lease& lease : leases.TakeExpired(now)) {
+            FUZZ_CHECK(lease.deadline <= now && held.HolderOf(lease.keyIndex) == lease.owner);
+            held.Sent(2 * lease.keyIndex + 1, lease.owner);
+        }
+        const Decision decision = DecideSocketMessage(text);
+        if (decision.route == Route::Renew) {
+            const bool holds = held.HolderOf(decision.keyIndex) == owner;
+            const bool renewed = leases.Renew(owner, decision.keyIndex, now);
+            FUZZ_CHECK(!renewed || holds);
+        } else if (decision.route == Route::Key) {
+            std::vector<int> slots;
+            if (decision.action != KeyAction::Release)
+                slots =
+                    velmora::KeypadPressSlots(held, decision.keyIndex, decision.action == KeyAction::Click);
+            else if (held.Holds(decision.keyIndex))
+                slots.push_back(2 * decision.keyIndex + 1);
+            for (const int slot : slots) held.Sent(slot, owner);
+            if (decision.action == KeyAction::Press) held.Sent(2 * decision.keyIndex, owner);
+            FUZZ_CHECK(held.KeyIndices().size() <= 1);  // one keypad
+            if (decision.lease && held.HolderOf(decision.keyIndex) == owner)
+                leases.Grant("camera", decision.keyIndex, owner, now);
+            leases.Keep("camera", held);
+        } else {
+            FUZZ_CHECK(decision.status != 0 && !decision.cause.empty());
+        }
+        if (const auto next = leases.NextDeadline()) FUZZ_CHECK(*next > now && *next <= now + LeaseTime);
+    }
+}
+
 void CheckRequest(const HttpReader::Parser& parser, std::size_t bodyBytes)
 {
     const auto& request = parser.get();
     FUZZ_CHECK(request.body().size() <= bodyBytes);
     const RequestView view = ViewOf(request);
-    Check(view, ListenPolicy{"127.0.0.1", std::string("S3cret")});
-    Check(view, ListenPolicy{"::", std::nullopt});
+    Check(view, ListenPolicy{"127.0.0.1", std::string("S3cret"), 8719});
+    Check(view, ListenPolicy{"::", std::nullopt, 80});
     const Decision message = DecideSocketMessage(view.body);
     FUZZ_CHECK(message.route == Route::Refused
                    ? message.status != 0
                    : message.keyIndex >= 0 && message.keyIndex < velmora::KeyCount);
+    CheckLeases(view.body);
 }
 
 }  // namespace

@@ -212,6 +212,10 @@ TEST_F(ServeTest, HostileRequestsAreAnsweredAndSendNothing)
          "origin-refused"},
         {"preflight", Request("OPTIONS", "/v1/keys/menu/click", host + "Origin: http://attacker.example\r\n"),
          403, "origin-refused"},
+        {"another local port's Origin", Click("menu", Good() + "Origin: http://127.0.0.1:3000\r\n"), 403,
+         "origin-refused"},
+        {"another site's GET", Request("GET", "/v1/status", Good() + "Sec-Fetch-Site: cross-site\r\n"), 403,
+         "origin-refused"},
         {"form-encoded POST",
          Request("POST", "/v1/keys/menu/click",
                  host + bearer + "Content-Type: application/x-www-form-urlencoded\r\n", "a=b"),
@@ -235,6 +239,13 @@ TEST_F(ServeTest, HostileRequestsAreAnsweredAndSendNothing)
         EXPECT_EQ(response.result_int(), attempt.status) << attempt.name << ": " << response.body();
         EXPECT_EQ(Cause(response), attempt.cause) << attempt.name;
     }
+
+    // The page needs no token, and runs only as itself, never framed elsewhere, never cached stale.
+    const auto page = Raw(Request("GET", "/", host));
+    EXPECT_EQ(page.result_int(), 200u);
+    EXPECT_NE(std::string(page["Content-Security-Policy"]).find("frame-ancestors 'self'"), std::string::npos);
+    EXPECT_EQ(std::string(page["X-Content-Type-Options"]), "nosniff");
+    EXPECT_EQ(std::string(page[http::field::cache_control]), "no-cache");
 
     // A slow client is cut off at the idle limit while others are served.
     const auto slow = Connect();
@@ -353,6 +364,9 @@ TEST_F(ServeTest, AnEventSocketHearsKeysAndItsHoldsEndWithIt)
         return QJsonDocument::fromJson(QByteArray::fromStdString(beast::buffers_to_string(buffer.data())))
             .object();
     };
+    const QJsonObject hello = next();
+    EXPECT_EQ(hello["event"].toString(), "hello");
+    EXPECT_EQ(hello["served"].toString(), hello["devices"].toArray().at(0)["id"].toString());
     EXPECT_EQ(Raw(Request("POST", "/v1/keys/lock1/click",
                           "Host: localhost\r\nContent-Type: application/json\r\n", "{}"))
                   .result_int(),

@@ -4,8 +4,9 @@
 # click's MENU packet are on the camera's trace, a form-encoded POST is refused and sends nothing, a VISCA zoom tele and stop
 # (header framing) put the zoom-in press and its release there and a bare menu command its MENU
 # packet, each answered with ACK and Completion, and a zoom-in left pressed is released when serve is
-# stopped (SIGINT, which wine hands a console program as Ctrl+C). Ends with "serve-checks: N
-# passed, N failed".
+# stopped (SIGINT, which wine hands a console program as Ctrl+C). With VELMORA_NODE_MODULES (puppeteer-core,
+# tests/browser/install.sh), the keypad page, loaded in chromium on the Linux side, clicks the menu key
+# and its MENU packet reaches the trace. Ends with "serve-checks: N passed, N failed".
 #
 # Usage: serve-checks.sh BUILD_DIR OUT_DIR
 #   BUILD_DIR  the x86_64 cross-build (tools/velmoractl.exe)
@@ -65,6 +66,16 @@ exec 7>&-
 zoom="26 16 00 00 00 01 00 00 00 00 03 BF"
 check "VISCA puts the zoom-in press, its release and the MENU packet on the trace" \
   test "$(writes)" = "$release|$menu|$zoom|$release|$menu|"
+page=
+if [ -n "${VELMORA_NODE_MODULES:-}" ]; then
+  page="$menu|"
+  click_page() {
+    VELMORA_NODE_MODULES=$VELMORA_NODE_MODULES timeout 120 node "$(dirname "$0")/../browser/click-key.mjs" \
+      "http://127.0.0.1:$port/" menu > "$out/page.log" 2>&1 &&
+      test "$(writes)" = "$release|$menu|$zoom|$release|$menu|$page"
+  }
+  check "the keypad page, in chromium over loopback, puts the MENU packet on the trace" click_page
+fi
 check "a zoom-in press answers 200" test "$(post zoom-in/press application/json)" = 200
 kill -INT "$pid"
 stopped() { ! kill -0 "$pid" 2> /dev/null; }
@@ -73,6 +84,6 @@ wait "$pid"
 code=$?
 check "serve exits 0 and says it released the held key" test "$code" = 0 -a -n "$(grep '1 held key(s) released' "$err")"
 check "the release is on the trace after the press" \
-  test "$(writes)" = "$release|$menu|$zoom|$release|$menu|$zoom|$release|"
+  test "$(writes)" = "$release|$menu|$zoom|$release|$menu|$page$zoom|$release|"
 sed 's/^/    /' "$err"
 finish

@@ -18,7 +18,7 @@ BridgeFailure Refusal(FailureKind kind)
 
 BridgeCore::BridgeCore(boost::asio::io_context& loop, CameraWorker& worker,
                        std::chrono::milliseconds holdLimit)
-    : m_loop(loop), m_worker(worker), m_holdLimit(holdLimit)
+    : m_loop(loop), m_worker(worker), m_holdLimit(holdLimit), m_leaseTimer(loop)
 {
     m_worker.AnswerThrough(
         [&loop](std::function<void()> answer) { boost::asio::post(loop, std::move(answer)); });
@@ -57,16 +57,25 @@ void BridgeCore::Key(KeyRequest request, std::function<void(const KeyOutcome&)> 
     };
     if (m_stopping) return refuse(FailureKind::Stopping);
     const std::string client = request.client;
+    const Owner owner = request.owner;
+    const bool lease = request.lease && request.action == KeyAction::Press;
+    const bool anyDevice = !request.device;
     const bool queued = Submit<KeyOutcome>(
         false, [request](CameraHost& host) { return host.RunKey(request); },
-        [this, client, done](KeyOutcome outcome) {
+        [this, client, owner, lease, anyDevice, done](KeyOutcome outcome) {
+            if (!outcome.device.id.empty() && anyDevice) m_servedId = outcome.device.id;
+            if (outcome.held.HolderOf(outcome.keyIndex) == owner) m_clients[owner] = client;
+            if (lease && !m_stopping && outcome.held.HolderOf(outcome.keyIndex) == owner) {
+                m_leases.Grant(outcome.device.id, outcome.keyIndex, owner, std::chrono::steady_clock::now());
+            }
             Apply(outcome);
-            if (!outcome.writes.empty()) {
+            if (!outcome.writes.empty() || outcome.renewed) {
                 BridgeEvent event;
                 event.kind = BridgeEvent::Kind::KeySent;
                 event.device = outcome.device;
                 event.client = client;
                 event.key = outcome;
+                event.held = HoldsOn(outcome.device.id);
                 Publish(event);
             }
             done(outcome);
@@ -98,6 +107,8 @@ void BridgeCore::Apply(const KeyOutcome& outcome)
 {
     if (outcome.device.id.empty()) return;
     const std::string& id = outcome.device.id;
+    m_leases.Keep(id, outcome.held);
+    ArmLeases();
     const auto found = m_held.find(id);
     if (found != m_held.end()) {
         for (const int key : found->second.KeyIndices()) {
@@ -115,7 +126,8 @@ void BridgeCore::Apply(const KeyOutcome& outcome)
         const bool pressed = std::any_of(
             outcome.writes.begin(), outcome.writes.end(),
             [key](const KeyWrite& w) { return w.keyIndex == key && w.press && w.status == StatusOk; });
-        if (pressed || !m_limits.count({id, key})) ArmLimit(id, key);
+        const bool renewed = outcome.renewed && outcome.keyIndex == key;
+        if (pressed || renewed || !m_limits.count({id, key})) ArmLimit(id, key);
     }
 }
 
@@ -132,6 +144,35 @@ void BridgeCore::ArmLimit(const std::string& deviceId, int keyIndex)
         ReleaseHeld([deviceId, keyIndex](const std::string& id, int key,
                                          Owner) { return id == deviceId && key == keyIndex; },
                     HoldEnd::Limit);
+    });
+}
+
+bool BridgeCore::RenewLease(Owner owner, int keyIndex)
+{
+    if (m_stopping || !m_leases.Renew(owner, keyIndex, std::chrono::steady_clock::now())) return false;
+    ArmLeases();
+    return true;
+}
+
+// One timer for the lease that ends first.
+void BridgeCore::ArmLeases()
+{
+    const std::optional<LeaseTable::TimePoint> next = m_leases.NextDeadline();
+    if (!next) {
+        m_leaseTimer.cancel();
+        return;
+    }
+    m_leaseTimer.expires_at(*next);
+    m_leaseTimer.async_wait([this](const boost::system::error_code& error) {
+        if (error) return;
+        for (const LeaseTable::Lease& lease : m_leases.TakeExpired(std::chrono::steady_clock::now())) {
+            ReleaseHeld(
+                [lease](const std::string& id, int key, Owner holder) {
+                    return id == lease.deviceId && key == lease.keyIndex && holder == lease.owner;
+                },
+                HoldEnd::LeaseExpired);
+        }
+        ArmLeases();
     });
 }
 
@@ -152,6 +193,7 @@ void BridgeCore::ReleaseHeld(HoldFilter which, HoldEnd end, std::function<void(s
                 event.device = outcome.device;
                 event.client = std::string(HoldEndName(end));
                 event.holdEnd = end;
+                event.held = HoldsOn(outcome.device.id);
                 event.key = std::move(outcome);
                 Publish(event);
             }
@@ -161,6 +203,7 @@ void BridgeCore::ReleaseHeld(HoldFilter which, HoldEnd end, std::function<void(s
 
 void BridgeCore::OwnerGone(Owner owner)
 {
+    m_clients.erase(owner);
     ReleaseHeld([owner](const std::string&, int, Owner holder) { return holder == owner; },
                 HoldEnd::OwnerGone);
 }
@@ -172,6 +215,35 @@ std::vector<BridgeCore::Hold> BridgeCore::Holds() const
         for (const int key : held.KeyIndices()) holds.push_back(Hold{id, key, *held.HolderOf(key)});
     }
     return holds;
+}
+
+std::vector<HeldBy> BridgeCore::HoldsOn(const std::string& deviceId) const
+{
+    std::vector<HeldBy> holds;
+    const auto found = m_held.find(deviceId);
+    if (found == m_held.end()) return holds;
+    for (const int key : found->second.KeyIndices()) {
+        const auto client = m_clients.find(*found->second.HolderOf(key));
+        holds.push_back(HeldBy{deviceId, key, client == m_clients.end() ? std::string() : client->second});
+    }
+    return holds;
+}
+
+void BridgeCore::SetServed(std::optional<std::string> id, bool pinned)
+{
+    m_servedId = std::move(id);
+    m_servedPinned = pinned;
+}
+
+std::optional<std::string> BridgeCore::ServedId() const
+{
+    const auto listed = [this](const std::string& id) {
+        return std::any_of(m_devices.begin(), m_devices.end(),
+                           [&id](const DeviceInfo& d) { return d.id == id; });
+    };
+    if (m_servedId && listed(*m_servedId)) return m_servedId;
+    if (m_servedPinned || m_devices.empty()) return std::nullopt;
+    return m_devices.front().id;
 }
 
 std::shared_ptr<void> BridgeCore::Subscribe(Subscriber subscriber)
@@ -219,6 +291,7 @@ void BridgeCore::ApplyDevices(std::vector<DeviceInfo> devices)
         // Nothing can reach a pulled camera: its holds are dropped, and said so.
         if (const auto held = m_held.find(old.id); held != m_held.end()) {
             event.droppedHolds = held->second.KeyIndices();
+            m_leases.Keep(old.id, HeldKeys());
             for (const int key : event.droppedHolds) m_limits.erase({old.id, key});
             m_held.erase(held);
         }
@@ -238,6 +311,8 @@ void BridgeCore::Stop(std::function<void(std::size_t)> done)
 {
     m_stopping = true;
     m_limits.clear();
+    m_leases = LeaseTable();
+    m_leaseTimer.cancel();
     auto released = std::make_shared<std::size_t>(0);
     ReleaseHeld([](const std::string&, int, Owner) { return true; }, HoldEnd::Stopping,
                 [released](std::size_t count) { *released = count; });

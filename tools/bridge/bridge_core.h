@@ -19,6 +19,7 @@
 #include "keys/held_keys.h"
 #include "tools/bridge/bridge_types.h"
 #include "tools/bridge/camera_worker.h"
+#include "tools/bridge/lease_table.h"
 
 namespace velmora::bridge {
 
@@ -32,6 +33,10 @@ public:
     void SetDevices(std::vector<DeviceInfo> devices) { m_devices = std::move(devices); }
     const std::vector<DeviceInfo>& Devices() const { return m_devices; }
     std::chrono::milliseconds HoldLimit() const { return m_holdLimit; }
+    // The device requests without a device go to: the one first served, while it is listed, else
+    // (unless --device pinned it) the first device.
+    void SetServed(std::optional<std::string> id, bool pinned);
+    std::optional<std::string> ServedId() const;
 
     // A new client that holds keys of its own (a WebSocket, a VISCA sender); owner 0 is HTTP's.
     Owner NewOwner() { return ++m_lastOwner; }
@@ -40,8 +45,10 @@ public:
 
     // Each outcome arrives on the loop, never before the call returns. A press of a key with a
     // release starts a hold that a release (any owner's), the hold limit, the owner going or the
-    // bridge stopping ends.
+    // bridge stopping ends; with request.lease, also the owner not renewing it within LeaseTime.
     void Key(KeyRequest request, std::function<void(const KeyOutcome&)> done);
+    // Renews the owner's lease on a key it holds: false when it has none.
+    bool RenewLease(Owner owner, int keyIndex);
     void ReadStatus(std::optional<std::string> device, std::function<void(const StatusOutcome&)> done);
     void ReadZoom(std::optional<std::string> device, std::function<void(const ZoomOutcome&)> done);
 
@@ -52,6 +59,8 @@ public:
         Owner owner = HttpOwner;
     };
     std::vector<Hold> Holds() const;
+    // Who holds which key on the device, by client name.
+    std::vector<HeldBy> HoldsOn(const std::string& deviceId) const;
 
     // Events reach the subscriber for as long as the returned token lives.
     using Subscriber = std::function<void(const BridgeEvent&)>;
@@ -78,6 +87,7 @@ private:
     // Takes in the held keys an outcome reports, with their hold limits.
     void Apply(const KeyOutcome& outcome);
     void ArmLimit(const std::string& deviceId, int keyIndex);
+    void ArmLeases();
     // Releases the held keys which takes on the camera thread, publishes each release, and calls
     // done with their number.
     void ReleaseHeld(HoldFilter which, HoldEnd end, std::function<void(std::size_t)> done = {});
@@ -94,6 +104,11 @@ private:
         unsigned generation = 0;  // a wait that completed as it was re-armed is stale
     };
     std::map<std::pair<std::string, int>, Limit> m_limits;  // by device id and key index
+    LeaseTable m_leases;
+    boost::asio::steady_timer m_leaseTimer;
+    std::map<Owner, std::string> m_clients;  // the name each owner last pressed under
+    std::optional<std::string> m_servedId;
+    bool m_servedPinned = false;
     std::vector<std::weak_ptr<Subscriber>> m_subscribers;
     Owner m_lastOwner = HttpOwner;
     bool m_stopping = false;

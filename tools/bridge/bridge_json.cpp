@@ -6,6 +6,7 @@
 
 #include "keys/key_table.h"
 #include "platform/ks_trace.h"
+#include "tools/bridge/lease_table.h"
 #include "tools/commands/key_names.h"
 
 namespace velmora::bridge {
@@ -45,6 +46,19 @@ QJsonObject KeyJson(int keyIndex)
     object.insert("button", Text(key.objectName));
     object.insert("caption", Text(key.caption));
     return object;
+}
+
+QJsonArray HeldJson(const std::vector<HeldBy>& held, bool withDevice)
+{
+    QJsonArray list;
+    for (const HeldBy& hold : held) {
+        QJsonObject entry;
+        if (withDevice) entry.insert("device", QString::fromStdString(hold.deviceId));
+        entry.insert("key", Text(velmoractl::ShortKeyName(Keys[static_cast<std::size_t>(hold.keyIndex)])));
+        entry.insert("client", QString::fromStdString(hold.client));
+        list.append(entry);
+    }
+    return list;
 }
 
 }  // namespace
@@ -180,9 +194,34 @@ QJsonObject EventJson(const BridgeEvent& event)
             if (event.kind == BridgeEvent::Kind::HoldReleased)
                 object.insert("reason", Text(HoldEndName(event.holdEnd)));
             object.insert("client", QString::fromStdString(event.client));
+            object.insert("held", HeldJson(event.held, false));
             break;
     }
     return object;
+}
+
+QJsonObject HelloJson(const std::string& client, const std::vector<DeviceInfo>& devices,
+                      const std::optional<std::string>& served, const std::vector<HeldBy>& held,
+                      std::chrono::milliseconds holdLimit)
+{
+    QJsonObject hello;
+    hello.insert("event", "hello");
+    hello.insert("api", "v1");
+    hello.insert("client", QString::fromStdString(client));
+    hello.insert("devices", DevicesAnswer(devices).value("devices"));
+    hello.insert("served", served ? QJsonValue(QString::fromStdString(*served)) : QJsonValue());
+    hello.insert("held", HeldJson(held, true));
+    hello.insert("holdLimitSeconds", static_cast<double>(holdLimit.count()) / 1000);
+    hello.insert("leaseSeconds", static_cast<double>(LeaseTime.count()) / 1000);
+    return hello;
+}
+
+QJsonObject RenewAnswer(int keyIndex, const std::optional<BridgeFailure>& failure)
+{
+    QJsonObject answer = Answer({}, failure);
+    answer.insert("key", Text(velmoractl::ShortKeyName(Keys[static_cast<std::size_t>(keyIndex)])));
+    answer.insert("action", "renew");
+    return answer;
 }
 
 QByteArray Compact(const QJsonObject& object)

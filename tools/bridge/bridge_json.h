@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <chrono>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -23,6 +25,12 @@ QJsonObject ZoomAnswer(const ZoomOutcome& outcome);
 QJsonObject DevicesAnswer(const std::vector<DeviceInfo>& devices);
 QJsonObject KeysAnswer();
 QJsonObject EventJson(const BridgeEvent& event);
+// The first message on an event socket: who it is, the devices, the one served, the keys held.
+QJsonObject HelloJson(const std::string& client, const std::vector<DeviceInfo>& devices,
+                      const std::optional<std::string>& served, const std::vector<HeldBy>& held,
+                      std::chrono::milliseconds holdLimit);
+// The answer to a lease renewal.
+QJsonObject RenewAnswer(int keyIndex, const std::optional<BridgeFailure>& failure);
 
 QByteArray Compact(const QJsonObject& object);
 

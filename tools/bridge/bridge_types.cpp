@@ -30,6 +30,8 @@ std::string_view HoldEndName(HoldEnd end)
             return "hold-limit";
         case HoldEnd::OwnerGone:
             return "client-gone";
+        case HoldEnd::LeaseExpired:
+            return "lease-expired";
         case HoldEnd::Stopping:
             break;
     }

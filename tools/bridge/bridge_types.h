@@ -69,7 +69,8 @@ struct KeyRequest {
     std::optional<std::string> device;  // a selector as --device takes it; none: the served device
     int keyIndex = 0;                   // into velmora::Keys; -1: none (slots decide)
     KeyAction action = KeyAction::Click;
-    KeyPlan plan;  // none: the action's own slots of keyIndex, whatever is held
+    KeyPlan plan;        // none: the action's own slots of keyIndex, as one keypad sends them
+    bool lease = false;  // a press held only while the owner renews its lease
 };
 
 struct KeyOutcome {
@@ -78,7 +79,8 @@ struct KeyOutcome {
     KeyAction action = KeyAction::Click;
     std::vector<KeyWrite> writes;  // in the order sent; a failure stops the rest
     std::optional<BridgeFailure> failure;
-    HeldKeys held;  // the keys held on the device once it ran
+    HeldKeys held;         // the keys held on the device once it ran
+    bool renewed = false;  // a press of the key held: nothing sent, its hold starts again
 };
 
 struct RegisterRead {
@@ -102,8 +104,15 @@ struct ZoomOutcome {
 };
 
 // Why a hold ended without its owner releasing it.
-enum class HoldEnd { Limit, OwnerGone, Stopping };
+enum class HoldEnd { Limit, OwnerGone, Stopping, LeaseExpired };
 std::string_view HoldEndName(HoldEnd end);
+
+// A key held, and the client that holds it.
+struct HeldBy {
+    std::string deviceId;
+    int keyIndex = 0;
+    std::string client;
+};
 
 struct BridgeEvent {
     enum class Kind { Arrival, Removal, KeySent, HoldReleased };
@@ -113,6 +122,7 @@ struct BridgeEvent {
     std::optional<KeyOutcome> key;  // KeySent, HoldReleased
     HoldEnd holdEnd = HoldEnd::Limit;
     std::vector<int> droppedHolds;  // Removal: keys held on the device, whose release cannot be sent
+    std::vector<HeldBy> held;       // KeySent, HoldReleased: the keys held on the device after it
 };
 
 }  // namespace velmora::bridge

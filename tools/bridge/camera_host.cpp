@@ -183,11 +183,18 @@ KeyOutcome CameraHost::RunKey(const KeyRequest& request)
     outcome.device = target->info;
     std::vector<int> slots;
     HeldKeys& held = m_held[target->info.id];
+    const int key = request.keyIndex;
     if (request.plan) {
         slots = request.plan(held);
-    } else {
-        if (request.action != KeyAction::Release) slots.push_back(2 * request.keyIndex);
-        if (request.action != KeyAction::Press) slots.push_back(2 * request.keyIndex + 1);
+    } else if (request.action != KeyAction::Release) {
+        slots = KeypadPressSlots(held, key, request.action == KeyAction::Click);
+    } else if (held.Holds(key) || !Keys[static_cast<std::size_t>(key)].releaseCode) {
+        slots.push_back(2 * key + 1);  // a key not held has nothing to release
+    }
+    // A press of the key held sends nothing: the key is this owner's now, and its time starts again.
+    if (request.action == KeyAction::Press && slots.empty() && key >= 0 && held.Holds(key)) {
+        held.Sent(2 * key, request.owner);
+        outcome.renewed = true;
     }
     Send(*target, slots, held, request.owner, outcome);
     if (outcome.held.Empty()) m_held.erase(target->info.id);

@@ -1,6 +1,7 @@
 #include "tools/bridge/event_socket.h"
 
 #include <QJsonObject>
+#include <QJsonValue>
 #include <boost/asio/buffer.hpp>
 #include <boost/beast/core/buffers_to_string.hpp>
 #include <boost/beast/websocket.hpp>
@@ -26,7 +27,7 @@ EventSocket::~EventSocket()
     if (m_id) m_context->Closed(m_id);
 }
 
-void EventSocket::Start(beast::http::request<beast::http::string_body> request)
+void EventSocket::Start(beast::http::request<beast::http::string_body> request, std::string protocol)
 {
     m_request = std::move(request);
     m_id = m_context->Open(weak_from_this(), m_address);
@@ -37,11 +38,24 @@ void EventSocket::Start(beast::http::request<beast::http::string_body> request)
     timeout.keep_alive_pings = true;
     m_socket.set_option(timeout);
     m_socket.read_message_max(m_context->limits.socketMessageBytes);
+    if (!protocol.empty()) {
+        m_socket.set_option(websocket::stream_base::decorator([protocol](websocket::response_type& response) {
+            response.set(beast::http::field::sec_websocket_protocol, protocol);
+        }));
+    }
     m_socket.async_accept(m_request, [self = shared_from_this()](beast::error_code error) {
         if (error) return self->Finish();
-        self->m_owner = self->m_context->core.NewOwner();
+        BridgeCore& core = self->m_context->core;
+        self->m_owner = core.NewOwner();
         self->m_client = "socket " + self->m_client;
         self->m_context->listeners.emplace(self->m_id, self);
+        std::vector<HeldBy> held;
+        for (const DeviceInfo& device : core.Devices()) {
+            for (HeldBy& hold : core.HoldsOn(device.id)) held.push_back(std::move(hold));
+        }
+        self->Send(std::make_shared<const std::string>(
+            Compact(HelloJson(self->m_client, core.Devices(), core.ServedId(), held, core.HoldLimit()))
+                .toStdString()));
         self->Read();
     });
 }
@@ -60,12 +74,20 @@ void EventSocket::OnMessage()
     const std::string text = beast::buffers_to_string(m_buffer.data());
     m_buffer.consume(m_buffer.size());
     const Decision decision = DecideSocketMessage(text);
+    if (decision.route == Route::Renew) {
+        // Renewals come four times a second: answered only when they fail or carry an id.
+        if (m_context->core.RenewLease(m_owner, decision.keyIndex)) {
+            if (!decision.id.isUndefined()) Reply(RenewAnswer(decision.keyIndex, std::nullopt), decision.id);
+            return;
+        }
+        return Reply(RenewAnswer(decision.keyIndex,
+                                 BridgeFailure{FailureKind::BadRequest, "no-lease",
+                                               "this socket holds no lease on that key", std::nullopt}),
+                     decision.id);
+    }
     if (decision.route != Route::Key) {
-        QJsonObject answer =
-            FailureAnswer({FailureKind::BadRequest, decision.cause, decision.message, std::nullopt});
-        answer.insert("event", "reply");
-        if (!decision.id.isUndefined()) answer.insert("id", decision.id);
-        return Send(std::make_shared<const std::string>(Compact(answer).toStdString()));
+        return Reply(FailureAnswer({FailureKind::BadRequest, decision.cause, decision.message, std::nullopt}),
+                     decision.id);
     }
     KeyRequest request;
     request.owner = m_owner;
@@ -73,12 +95,17 @@ void EventSocket::OnMessage()
     request.device = decision.device;
     request.keyIndex = decision.keyIndex;
     request.action = decision.action;
+    request.lease = decision.lease;
     m_context->core.Key(request, [self = shared_from_this(), id = decision.id](const KeyOutcome& outcome) {
-        QJsonObject answer = KeyAnswer(outcome);
-        answer.insert("event", "reply");
-        if (!id.isUndefined()) answer.insert("id", id);
-        self->Send(std::make_shared<const std::string>(Compact(answer).toStdString()));
+        self->Reply(KeyAnswer(outcome), id);
     });
+}
+
+void EventSocket::Reply(QJsonObject answer, const QJsonValue& id)
+{
+    answer.insert("event", "reply");
+    if (!id.isUndefined()) answer.insert("id", id);
+    Send(std::make_shared<const std::string>(Compact(answer).toStdString()));
 }
 
 void EventSocket::Send(std::shared_ptr<const std::string> text)

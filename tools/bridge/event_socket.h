@@ -14,6 +14,9 @@
 #include "tools/bridge/prefixed_stream.h"
 #include "tools/bridge/serve_context.h"
 
+class QJsonObject;
+class QJsonValue;
+
 namespace velmora::bridge {
 
 class EventSocket : public Closable, public std::enable_shared_from_this<EventSocket> {
@@ -23,8 +26,9 @@ public:
                 std::string client, std::string address);
     ~EventSocket() override;
 
-    // Completes the upgrade that request asked for, then hears and sends.
-    void Start(boost::beast::http::request<boost::beast::http::string_body> request);
+    // Completes the upgrade that request asked for (answering with protocol, when not empty), says
+    // hello, then hears and sends.
+    void Start(boost::beast::http::request<boost::beast::http::string_body> request, std::string protocol);
     // Queues one text message; a socket that falls too far behind is dropped.
     void Send(std::shared_ptr<const std::string> text);
     void Close() override;
@@ -32,6 +36,7 @@ public:
 private:
     void Read();
     void OnMessage();
+    void Reply(QJsonObject answer, const QJsonValue& id);
     void Write();
     void Finish();
 

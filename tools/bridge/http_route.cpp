@@ -142,12 +142,38 @@ bool ReadKeyBody(std::string_view body, Decision& decision)
     return true;
 }
 
-// A browser's Origin: "http://host:port", the same rule as Host; "null" and the like are foreign.
-bool OriginAllowed(std::string_view origin, std::string_view listenAddress)
+// The token in a Sec-WebSocket-Protocol list ("velmora, velmora-token.7331"), decoded, or nullopt.
+std::optional<std::string> ProtocolToken(std::string_view protocols, bool& offersPage)
 {
-    origin = Trim(origin);
-    const std::size_t scheme = origin.find("://");
-    return scheme != std::string_view::npos && HostAllowed(origin.substr(scheme + 3), listenAddress);
+    std::optional<std::string> token;
+    while (!protocols.empty()) {
+        const std::size_t comma = protocols.find(',');
+        const std::string_view item = Trim(protocols.substr(0, comma));
+        protocols = comma == std::string_view::npos ? std::string_view() : protocols.substr(comma + 1);
+        if (item == PageProtocol) offersPage = true;
+        if (item.substr(0, TokenProtocolPrefix.size()) != TokenProtocolPrefix) continue;
+        const std::string_view hex = item.substr(TokenProtocolPrefix.size());
+        std::string decoded;
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+            const char digits[3] = {hex[i], hex[i + 1], 0};
+            if (!std::isxdigit(static_cast<unsigned char>(hex[i])) ||
+                !std::isxdigit(static_cast<unsigned char>(hex[i + 1])))
+                return std::string();
+            decoded += static_cast<char>(std::strtol(digits, nullptr, 16));
+        }
+        token = hex.size() % 2 == 0 ? decoded : std::string();
+    }
+    return token;
+}
+
+// A header's text for the log: printable ASCII, at most 60 bytes.
+std::string Printable(std::string_view text)
+{
+    std::string out(text.substr(0, 60));
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
+    }
+    return out;
 }
 
 bool IsJsonMediaType(std::string_view contentType)
@@ -157,6 +183,21 @@ bool IsJsonMediaType(std::string_view contentType)
 }
 
 }  // namespace
+
+bool OriginAllowed(std::string_view origin, const ListenPolicy& policy)
+{
+    origin = Trim(origin);
+    constexpr std::string_view scheme = "http://";
+    if (origin.substr(0, scheme.size()) != scheme) return false;
+    const std::string_view host = origin.substr(scheme.size());
+    if (!HostAllowed(host, policy.address)) return false;
+    // HostAllowed took "name", "name:digits", "[v6]" or "[v6]:digits"; no port is 80.
+    const std::size_t close = host.front() == '[' ? host.find(']') : 0;
+    const std::size_t colon = host.find(':', close);
+    const std::string_view port = colon == std::string_view::npos ? "80" : host.substr(colon + 1);
+    return !port.empty() && port.size() <= 5 && port.front() != '0' &&
+           std::stoul(std::string(port)) == policy.port;
+}
 
 bool SameSecret(std::string_view given, std::string_view expected)
 {
@@ -209,21 +250,55 @@ Decision DecideRequest(const RequestView& request, const ListenPolicy& policy)
         return Refuse(403, "host-refused",
                       "the Host header must name the address served (" + policy.address + ") or localhost");
     }
-    if (request.method == "OPTIONS" || (request.origin && !OriginAllowed(*request.origin, policy.address))) {
-        return Refuse(403, "origin-refused", "requests from web pages of other origins are refused");
-    }
-    if (policy.token) {
-        std::string_view given = Trim(request.authorization.value_or(""));
-        const bool bearer = given.size() > 7 && velmoractl::SameIgnoringCase(given.substr(0, 7), "bearer ");
-        if (!bearer || !SameSecret(Trim(given.substr(7)), *policy.token)) {
-            return Refuse(401, "unauthorised", "this server needs Authorization: Bearer TOKEN");
-        }
+    const auto refuseOrigin = [](std::string rule) {
+        Decision refused =
+            Refuse(403, "origin-refused", "requests from web pages of other sites are refused");
+        refused.rule = std::move(rule);
+        return refused;
+    };
+    if (request.method == "OPTIONS") return refuseOrigin("a CORS preflight");
+    if (request.origin && !OriginAllowed(*request.origin, policy))
+        return refuseOrigin("Origin " + Printable(Trim(*request.origin)) + " is not serve's own");
+    if (request.fetchSite) {
+        const std::string_view site = Trim(*request.fetchSite);
+        if (velmoractl::SameIgnoringCase(site, "cross-site") ||
+            velmoractl::SameIgnoringCase(site, "same-site"))
+            return refuseOrigin("Sec-Fetch-Site: " + Printable(site));
     }
 
     Decision decision;
     const std::optional<Target> target = SplitTarget(request.target, decision);
     if (!target) return decision;
     const std::vector<std::string_view>& path = target->segments;
+    // The keypad page holds no secret: it asks for the token itself (on the socket), from its
+    // address's fragment, which no request carries.
+    if (path.size() == 1 && path[0].empty() && !target->device) {
+        if (request.method != "GET") return Refuse(405, "method-not-allowed", "this path takes GET", "GET");
+        decision.route = Route::Page;
+        return decision;
+    }
+    bool offersPage = false;
+    const std::optional<std::string> protocolToken =
+        request.protocols ? ProtocolToken(*request.protocols, offersPage) : std::nullopt;
+    if (policy.token) {
+        std::string_view given = Trim(request.authorization.value_or(""));
+        const bool bearer = given.size() > 7 && velmoractl::SameIgnoringCase(given.substr(0, 7), "bearer ");
+        std::string rule;
+        if (request.authorization) {
+            if (!bearer || !SameSecret(Trim(given.substr(7)), *policy.token))
+                rule = "the Authorization header has no or a wrong token";
+        } else if (protocolToken && request.websocketUpgrade) {
+            if (!SameSecret(*protocolToken, *policy.token))
+                rule = "the token in Sec-WebSocket-Protocol is wrong";
+        } else {
+            rule = "no token: no Authorization header, no token in Sec-WebSocket-Protocol";
+        }
+        if (!rule.empty()) {
+            decision = Refuse(401, "unauthorised", "this server needs Authorization: Bearer TOKEN");
+            decision.rule = std::move(rule);
+            return decision;
+        }
+    }
     const auto route = [&](Route found, std::string_view method) {
         if (request.method != method)
             return Refuse(405, "method-not-allowed", "this path takes " + std::string(method),
@@ -246,6 +321,7 @@ Decision DecideRequest(const RequestView& request, const ListenPolicy& policy)
         decision = route(Route::Events, "GET");
         if (decision.route == Route::Events && !request.websocketUpgrade)
             return Refuse(426, "websocket-required", "/v1/events is a WebSocket");
+        if (offersPage) decision.protocol = PageProtocol;
         return decision;
     }
     if (path.size() != 4 || path[1] != "keys")
@@ -277,7 +353,7 @@ Decision DecideSocketMessage(std::string_view text)
     Decision decision;
     for (auto member = object.begin(); member != object.end(); ++member) {
         const QString& name = member.key();
-        if (name != "key" && name != "action" && name != "device" && name != "id") {
+        if (name != "key" && name != "action" && name != "device" && name != "id" && name != "lease") {
             decision = Refuse(400, "bad-json", "unknown member \"" + name.toStdString() + "\"");
             break;
         }
@@ -294,20 +370,27 @@ Decision DecideSocketMessage(std::string_view text)
         }
     }
     const KeyDefinition* key = velmoractl::FindKeyByName(object.value("key").toString().toStdString());
-    const std::optional<KeyAction> action =
-        ParseKeyAction(object.value("action").toString(QStringLiteral("click")).toStdString());
+    const std::string actionName = object.value("action").toString(QStringLiteral("click")).toStdString();
+    const bool renew = actionName == "renew";
+    const std::optional<KeyAction> action = ParseKeyAction(actionName);
+    const QJsonValue lease = object.value("lease");
     Decision refused;
     if (!key)
         refused = Refuse(404, "unknown-key", "unknown key (one of " + velmoractl::KeyNameList() + ")");
-    else if (!action)
-        refused = Refuse(404, "unknown-action", "unknown key action (press, release or click)");
-    if (!key || !action) {
+    else if (!action && !renew)
+        refused = Refuse(404, "unknown-action", "unknown key action (press, release, click or renew)");
+    else if (!lease.isUndefined() && (!lease.isBool() || action != KeyAction::Press))
+        refused = Refuse(400, "bad-json", "\"lease\" is true or false, on a press");
+    else if (renew && decision.device)
+        refused = Refuse(400, "bad-json", "a renewal names its key, not a device");
+    if (refused.status != 0) {
         refused.id = decision.id;
         return refused;
     }
-    decision.route = Route::Key;
+    decision.lease = lease.toBool();
+    decision.route = renew ? Route::Renew : Route::Key;
     decision.keyIndex = static_cast<int>(key - Keys.data());
-    decision.action = *action;
+    decision.action = action.value_or(KeyAction::Press);
     return decision;
 }
 

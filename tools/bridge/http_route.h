@@ -17,6 +17,7 @@ namespace velmora::bridge {
 struct ListenPolicy {
     std::string address;  // "127.0.0.1", "::1", "0.0.0.0", "::"
     std::optional<std::string> token;
+    unsigned short port = 0;  // the port served: the only one serve's own origin has
 };
 
 struct RequestView {
@@ -27,12 +28,14 @@ struct RequestView {
     std::optional<std::string_view> authorization;
     std::optional<std::string_view> contentType;
     std::optional<std::string_view> origin;
+    std::optional<std::string_view> fetchSite;  // Sec-Fetch-Site
+    std::optional<std::string_view> protocols;  // Sec-WebSocket-Protocol
     bool websocketUpgrade = false;
     std::string_view body;
     std::string_view repeated;  // a header allowed once (Origin, Content-Type, Authorization) sent twice
 };
 
-enum class Route { Refused, Info, Devices, Keys, Key, Status, Zoom, Events };
+enum class Route { Refused, Page, Info, Devices, Keys, Key, Status, Zoom, Events, Renew };
 
 struct Decision {
     Route route = Route::Refused;
@@ -44,14 +47,27 @@ struct Decision {
     std::string cause;
     std::string message;
     std::string allow;
-    QJsonValue id;  // a socket message's "id", answered back
+    std::string rule;      // Refused: which check refused it, for the log (never a secret)
+    QJsonValue id;         // a socket message's "id", answered back
+    bool lease = false;    // a socket message's press under a lease
+    std::string protocol;  // Events: the WebSocket subprotocol to answer with, if any
 };
+
+// The WebSocket subprotocol the keypad page asks for, and the prefix of the one that carries the
+// token (a browser cannot set Authorization on a WebSocket): "velmora-token." then the token's
+// bytes in hexadecimal, which any token can be written in.
+inline constexpr std::string_view PageProtocol = "velmora";
+inline constexpr std::string_view TokenProtocolPrefix = "velmora-token.";
 
 Decision DecideRequest(const RequestView& request, const ListenPolicy& policy);
 
-// A key action sent on the event socket: {"key": "zoom-in", "action": "press", "device": "1",
-// "id": anything}. Route Key, or Refused with the HTTP status its answer would have.
+// A message on the event socket: a key action, {"key": "zoom-in", "action": "press", "device":
+// "1", "id": anything, "lease": true} (Route Key), or the renewal of a lease, {"key": "zoom-in",
+// "action": "renew"} (Route Renew); else Refused with the HTTP status its answer would have.
 Decision DecideSocketMessage(std::string_view text);
+
+// Whether an Origin is serve's own: http, the host as HostAllowed takes it, and the port served.
+bool OriginAllowed(std::string_view origin, const ListenPolicy& policy);
 
 // Whether a Host header (or an Origin's host) names the listen address or localhost. Listening on
 // every address (0.0.0.0, ::), any IP address is the listen address.

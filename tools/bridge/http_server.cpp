@@ -14,6 +14,7 @@
 #include "tools/bridge/event_socket.h"
 #include "tools/bridge/http_reader.h"
 #include "tools/bridge/http_view.h"
+#include "tools/bridge/keypad_page.h"
 #include "tools/bridge/serve_log.h"
 
 namespace velmora::bridge {
@@ -200,6 +201,10 @@ private:
         switch (decision.route) {
             case Route::Refused:
                 return Answer(decision, RefusalAnswer(decision), true);
+            case Route::Page:
+                return AnswerPage();
+            case Route::Renew:
+                break;
             case Route::Info: {
                 QJsonObject info;
                 info.insert("ok", true);
@@ -235,7 +240,7 @@ private:
                 std::string rest = m_reader.TakeRest();
                 auto socket = std::make_shared<EventSocket>(m_context, HandOver(), std::move(rest),
                                                             m_peer.client, m_peer.address);
-                return socket->Start(m_reader.Request().release());
+                return socket->Start(m_reader.Request().release(), decision.protocol);
             }
         }
     }
@@ -248,16 +253,44 @@ private:
         Answer(decision, std::move(body), true);
     }
 
+    // The keypad page, which may only run as itself: its own script, style and socket, nothing
+    // framing it from elsewhere, checked again on every load (an upgraded serve shows at once).
+    void AnswerPage()
+    {
+        std::string host(m_reader.Request().get()[http::field::host]);
+        while (!host.empty() && (host.back() == ' ' || host.back() == '\t')) host.pop_back();
+        host.erase(0, host.find_first_not_of(" \t"));
+        Decision page;
+        page.status = 200;
+        Write(page, KeypadPageHtml(), true, [&host](http::response<http::string_body>& response) {
+            response.set(http::field::content_type, "text/html; charset=utf-8");
+            response.set(http::field::cache_control, "no-cache");
+            response.set("Content-Security-Policy", KeypadPagePolicy(host));
+            response.set("X-Content-Type-Options", "nosniff");
+            response.set("X-Frame-Options", "SAMEORIGIN");
+            response.set("Referrer-Policy", "no-referrer");
+        });
+    }
+
     // Writes the answer; then reads the next request, when both sides keep the connection.
     void Answer(const Decision& decision, std::string body, bool mayKeep)
+    {
+        Write(decision, std::move(body), mayKeep, [](http::response<http::string_body>& response) {
+            response.set(http::field::content_type, "application/json; charset=utf-8");
+            response.set(http::field::cache_control, "no-store");
+            response.set("X-Content-Type-Options", "nosniff");
+        });
+    }
+
+    template <typename Headers>
+    void Write(const Decision& decision, std::string body, bool mayKeep, Headers headers)
     {
         const int status = decision.status ? decision.status : 200;
         const HttpReader::Parser& request = m_reader.Request();
         const unsigned version = request.is_header_done() ? request.get().version() : 11;
         auto response =
             std::make_shared<http::response<http::string_body>>(static_cast<http::status>(status), version);
-        response->set(http::field::content_type, "application/json; charset=utf-8");
-        response->set(http::field::cache_control, "no-store");
+        headers(*response);
         if (status == 401) response->set(http::field::www_authenticate, "Bearer");
         if (status == 405) response->set(http::field::allow, decision.allow);
         if (decision.cause == "busy") response->set(http::field::retry_after, "1");
@@ -265,7 +298,7 @@ private:
         response->keep_alive(mayKeep && request.is_header_done() && request.get().keep_alive() &&
                              !m_context->stopped);
         response->prepare_payload();
-        LogRequest(*m_context, m_peer.client, m_method, m_target, status, m_started);
+        LogRequest(*m_context, m_peer.client, m_method, m_target, status, m_started, decision.rule);
         m_stream.expires_after(m_context->limits.idle);
         http::async_write(m_stream, *response,
                           [self = shared_from_this(), response](beast::error_code error, std::size_t) {
@@ -291,7 +324,8 @@ private:
 }  // namespace
 
 void LogRequest(const ServeContext& context, const std::string& client, std::string_view method,
-                std::string_view target, int status, std::chrono::steady_clock::time_point started)
+                std::string_view target, int status, std::chrono::steady_clock::time_point started,
+                std::string_view rule)
 {
     if (context.quiet) return;
     const double milliseconds =
@@ -307,9 +341,11 @@ void LogRequest(const ServeContext& context, const std::string& client, std::str
     }
     if (verb.empty()) verb = "-";
     if (path.empty()) path = "-";
+    const std::string note = rule.empty() ? std::string() : " (" + std::string(rule.substr(0, 120)) + ")";
     char line[512];
-    const int length = std::snprintf(line, sizeof line, "%s %s %s %s %d %.2fms\n", LogStamp().c_str(),
-                                     client.c_str(), verb.c_str(), path.c_str(), status, milliseconds);
+    const int length =
+        std::snprintf(line, sizeof line, "%s %s %s %s %d %.2fms%s\n", LogStamp().c_str(), client.c_str(),
+                      verb.c_str(), path.c_str(), status, milliseconds, note.c_str());
     if (length > 0) std::fwrite(line, 1, std::min(static_cast<std::size_t>(length), sizeof line - 1), stderr);
 }
 
@@ -348,6 +384,7 @@ bool HttpServer::Listen(const tcp::endpoint& endpoint, std::string& error)
         error = code.message();
         return false;
     }
+    m_context->policy.port = LocalEndpoint().port();
     Accept();
     return true;
 }

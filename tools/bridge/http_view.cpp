@@ -24,7 +24,7 @@ RequestView ViewOf(const http::request<http::string_body>& request)
     view.target = View(request.target());
     for (auto [field, end] = request.equal_range(http::field::host); field != end; ++field)
         view.hosts.push_back(View(field->value()));
-    const auto header = [&request](http::field name) -> std::optional<std::string_view> {
+    const auto header = [&request](auto name) -> std::optional<std::string_view> {
         const auto found = request.find(name);
         if (found == request.end()) return std::nullopt;
         return View(found->value());
@@ -37,6 +37,8 @@ RequestView ViewOf(const http::request<http::string_body>& request)
           std::pair{"Authorization", http::field::authorization}}) {
         if (request.count(field) > 1) view.repeated = name;
     }
+    view.fetchSite = header(boost::beast::string_view("Sec-Fetch-Site"));
+    view.protocols = header(http::field::sec_websocket_protocol);
     view.websocketUpgrade = boost::beast::websocket::is_upgrade(request);
     view.body = request.body();
     return view;

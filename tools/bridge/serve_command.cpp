@@ -10,6 +10,7 @@
 #include "tools/bridge/bridge_core.h"
 #include "tools/bridge/camera_worker.h"
 #include "tools/bridge/http_server.h"
+#include "tools/bridge/phone_link.h"
 #include "tools/bridge/serve_log.h"
 #include "tools/bridge/serve_platform.h"
 #include "tools/bridge/setting_file.h"
@@ -124,6 +125,26 @@ std::optional<velmoractl::Failure> ReadViscaSettings(const velmoractl::Options& 
     return std::nullopt;
 }
 
+// Off loopback with a token: the address a phone opens, for each of the machine's addresses served,
+// and the first one as a QR code.
+void PrintPhoneLinks(const std::string& listen, unsigned short port, const std::string& token)
+{
+    const auto address = boost::asio::ip::make_address(listen);
+    const std::vector<std::string> addresses =
+        address.is_unspecified() ? MachineAddresses(address.is_v6()) : std::vector<std::string>{listen};
+    if (addresses.empty()) {
+        std::fprintf(stderr, "velmoractl: this machine has no address for phones to open the keypad at\n");
+        return;
+    }
+    Utf8Console();
+    std::fprintf(stderr,
+                 "velmoractl: the keypad for phones and tablets (the token follows #: keep it private):\n");
+    for (const std::string& each : addresses)
+        std::fprintf(stderr, "  %s\n", PhoneUrl(each, port, token).c_str());
+    const std::string code = TerminalQrCode(PhoneUrl(addresses.front(), port, token));
+    if (!code.empty()) std::fprintf(stderr, "%s", code.c_str());
+}
+
 }  // namespace
 
 std::optional<velmoractl::Failure> ReadServeSettings(const velmoractl::Options& options,
@@ -223,6 +244,8 @@ int RunServe(const velmoractl::Options& options)
 
     BridgeCore core(loop, worker, settings.holdLimit);
     core.SetDevices(opened.devices);
+    core.SetServed(opened.served ? std::optional<std::string>(opened.served->id) : std::nullopt,
+                   options.device.has_value());
     const auto cannotListen = [&report](const std::string& where, const std::string& error) {
         report.Fail(velmoractl::Failure{velmoractl::ExitCode::Failed,
                                         velmoractl::CauseName(velmoractl::ExitCode::Failed),
@@ -281,6 +304,8 @@ int RunServe(const velmoractl::Options& options)
                                              : "no device yet (" + opened.notServed->message + ")";
     std::fprintf(stderr, "velmoractl: serving %s on %s; hold limit %.3g s; stop with Ctrl+C\n",
                  serving.c_str(), device.c_str(), static_cast<double>(settings.holdLimit.count()) / 1000);
+    if (server && settings.token && !boost::asio::ip::make_address(settings.address).is_loopback())
+        PrintPhoneLinks(settings.address, server->LocalEndpoint().port(), *settings.token);
     std::fflush(stderr);
     loop.run();
     events.Stop();

@@ -70,8 +70,8 @@ struct ServeContext {
         return {};
     }
 
-    BridgeCore& core;  // valid while the server lives; connections reach it only through live handlers
-    const ListenPolicy policy;
+    BridgeCore& core;     // valid while the server lives; connections reach it only through live handlers
+    ListenPolicy policy;  // its port set once the listener is bound
     const HttpLimits limits;
     const bool quiet;
     bool stopped = false;
@@ -87,7 +87,9 @@ struct ServeContext {
 };
 
 // One line on standard error unless quiet: time, client, method, path, status, duration.
+// A refusal's rule follows, in parentheses.
 void LogRequest(const ServeContext& context, const std::string& client, std::string_view method,
-                std::string_view target, int status, std::chrono::steady_clock::time_point started);
+                std::string_view target, int status, std::chrono::steady_clock::time_point started,
+                std::string_view rule = {});
 
 }  // namespace velmora::bridge

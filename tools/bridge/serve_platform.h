@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tools/bridge/camera_host.h"
 
@@ -17,6 +18,11 @@ bool RegistersSourceOnCameraThread();
 
 // The file's mode ("0644") when users other than its owner may read it (POSIX); empty otherwise.
 std::string ReadableByOthers(const std::string& path);
+// The machine's own addresses, loopback and link-local left out: IPv4 or IPv6 ones.
+std::vector<std::string> MachineAddresses(bool v6);
+
+// Standard error shows UTF-8 as such (the Windows console otherwise takes its code page).
+void Utf8Console();
 
 class PlatformEvents {
 public:

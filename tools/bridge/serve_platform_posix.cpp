@@ -1,10 +1,16 @@
 #include <fcntl.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <boost/asio/posix/stream_descriptor.hpp>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+
+#include <boost/asio/ip/address.hpp>
 
 #include "platform/stop_signals.h"
 #include "tools/bridge/http_server.h"
@@ -30,6 +36,36 @@ std::string ReadableByOthers(const std::string& path)
     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
     return mode;
 }
+
+std::vector<std::string> MachineAddresses(bool v6)
+{
+    std::vector<std::string> addresses;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return addresses;
+    const std::unique_ptr<ifaddrs, void (*)(ifaddrs*)> owned(list, freeifaddrs);
+    for (const ifaddrs* entry = list; entry; entry = entry->ifa_next) {
+        if (!entry->ifa_addr) continue;
+        boost::asio::ip::address address;
+        if (!v6 && entry->ifa_addr->sa_family == AF_INET) {
+            boost::asio::ip::address_v4::bytes_type bytes;
+            std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr, 4);
+            address = boost::asio::ip::address_v4(bytes);
+        } else if (v6 && entry->ifa_addr->sa_family == AF_INET6) {
+            boost::asio::ip::address_v6::bytes_type bytes;
+            std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in6*>(entry->ifa_addr)->sin6_addr, 16);
+            address = boost::asio::ip::address_v6(bytes);
+            if (address.to_v6().is_link_local()) continue;
+        } else {
+            continue;
+        }
+        if (address.is_loopback()) continue;
+        const std::string text = address.to_string();
+        if (std::find(addresses.begin(), addresses.end(), text) == addresses.end()) addresses.push_back(text);
+    }
+    return addresses;
+}
+
+void Utf8Console() {}
 
 struct PlatformEvents::State {
     State(boost::asio::io_context& loop, Changed changed, std::function<void()> stop)

@@ -1,7 +1,16 @@
+// winsock2.h before anything that brings windows.h, iphlpapi.h after it.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <iphlpapi.h>
+
+#include <algorithm>
+#include <boost/asio/ip/address.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <future>
 #include <thread>
 
@@ -26,6 +35,52 @@ bool ReuseListenAddress()
 std::string ReadableByOthers(const std::string&)
 {
     return {};
+}
+
+std::vector<std::string> MachineAddresses(bool v6)
+{
+    std::vector<std::string> addresses;
+    ULONG size = 16384;
+    std::vector<unsigned char> buffer;
+    ULONG result = ERROR_BUFFER_OVERFLOW;
+    for (int tries = 0; tries < 3 && result == ERROR_BUFFER_OVERFLOW; ++tries) {
+        buffer.resize(size);
+        result =
+            GetAdaptersAddresses(v6 ? AF_INET6 : AF_INET,
+                                 GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+                                 nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+    }
+    if (result != NO_ERROR) return addresses;
+    for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter;
+         adapter = adapter->Next) {
+        if (adapter->OperStatus != IfOperStatusUp) continue;
+        for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
+            const sockaddr* socket = unicast->Address.lpSockaddr;
+            boost::asio::ip::address address;
+            if (socket->sa_family == AF_INET) {
+                boost::asio::ip::address_v4::bytes_type bytes;
+                std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in*>(socket)->sin_addr, 4);
+                address = boost::asio::ip::address_v4(bytes);
+            } else if (socket->sa_family == AF_INET6) {
+                boost::asio::ip::address_v6::bytes_type bytes;
+                std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in6*>(socket)->sin6_addr, 16);
+                address = boost::asio::ip::address_v6(bytes);
+                if (address.to_v6().is_link_local()) continue;
+            } else {
+                continue;
+            }
+            if (address.is_loopback()) continue;
+            const std::string text = address.to_string();
+            if (std::find(addresses.begin(), addresses.end(), text) == addresses.end())
+                addresses.push_back(text);
+        }
+    }
+    return addresses;
+}
+
+void Utf8Console()
+{
+    SetConsoleOutputCP(CP_UTF8);
 }
 
 struct PlatformEvents::State {

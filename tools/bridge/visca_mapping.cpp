@@ -148,15 +148,14 @@ std::optional<Entry> ParseEntry(const std::vector<std::string_view>& words, std:
 
 std::vector<int> ViscaStepSlots(const ViscaKeyStep& step, const HeldKeys& held)
 {
-    std::vector<int> slots;
-    const bool release = step.action == ViscaKeyStep::Action::Release;
-    if (step.action == ViscaKeyStep::Action::Press && held.Holds(step.key)) return slots;
-    for (int key : held.KeyIndices()) {
-        if (!release || step.releases.test(static_cast<std::size_t>(key))) slots.push_back(2 * key + 1);
+    if (step.action != ViscaKeyStep::Action::Release) {
+        if (step.key < 0 || step.key >= KeyCount) return {};
+        return KeypadPressSlots(held, step.key, step.action == ViscaKeyStep::Action::Click);
     }
-    if (release || step.key < 0 || step.key >= KeyCount) return slots;
-    slots.push_back(2 * step.key);
-    if (step.action == ViscaKeyStep::Action::Click) slots.push_back(2 * step.key + 1);
+    std::vector<int> slots;
+    for (int key : held.KeyIndices()) {
+        if (step.releases.test(static_cast<std::size_t>(key))) slots.push_back(2 * key + 1);
+    }
     return slots;
 }
 

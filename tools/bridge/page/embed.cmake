@@ -1,0 +1,15 @@
+# Writes OUT, a C++ source that holds the keypad page's files as strings (velmora::bridge::page::Html,
+# Css, Js), from the files in DIR. Run at build time, so that an edit of the page rebuilds it.
+set(text "// Generated from tools/bridge/page/ by embed.cmake: do not edit.\nnamespace velmora::bridge::page {\n")
+foreach(pair "Html;keypad.html" "Css;keypad.css" "Js;keypad.js")
+  list(GET pair 0 name)
+  list(GET pair 1 file)
+  file(READ ${DIR}/${file} content)
+  string(FIND "${content}" ")VELMORA_PAGE\"" clash)
+  if(NOT clash EQUAL -1)
+    message(FATAL_ERROR "${file} holds the raw string's delimiter")
+  endif()
+  string(APPEND text "extern const char ${name}[];\nconst char ${name}[] = R\"VELMORA_PAGE(${content})VELMORA_PAGE\";\n")
+endforeach()
+string(APPEND text "}  // namespace velmora::bridge::page\n")
+file(WRITE ${OUT} "${text}")
