@@ -7,6 +7,7 @@
 //     press:N  release:N      mouse button N
 //     sleep:MS
 //     close:WINDOW            asks a window to close, as a window manager's close button does
+//     lines:N:FILE            waits until FILE has N lines (a trace has taken a gesture; 10 s at most)
 //   Each input step prints "STEP t=SECONDS", the monotonic clock (std::chrono::steady_clock) as it
 //   was sent, to compare with the simulated camera's trace (VELMORA_SIM_TRACE_TIME=1).
 //
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -75,6 +77,20 @@ void Close(xcb_connection_t* connection, xcb_window_t window)
     xcb_send_event(connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
 }
 
+bool WaitForLines(const std::string& path, long wanted)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream file(path);
+        long lines = 0;
+        std::string line;
+        while (lines < wanted && std::getline(file, line)) ++lines;
+        if (lines >= wanted) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
 // Waits until the server has handled every request sent so far.
 void Sync(xcb_connection_t* connection)
 {
@@ -126,6 +142,13 @@ int main(int argc, char** argv)
         const std::string value = colon == std::string::npos ? std::string() : step.substr(colon + 1);
         if (action == "sleep") {
             std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(value.c_str())));
+            continue;
+        }
+        if (action == "lines") {
+            const std::size_t colon2 = value.find(':');
+            const long wanted = std::atol(value.substr(0, colon2).c_str());
+            const std::string file = colon2 == std::string::npos ? std::string() : value.substr(colon2 + 1);
+            if (!WaitForLines(file, wanted)) return Fail("no " + std::to_string(wanted) + " lines in " + file);
             continue;
         }
         if (action == "close") {
