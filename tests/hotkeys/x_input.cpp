@@ -148,7 +148,8 @@ int main(int argc, char** argv)
             const std::size_t colon2 = value.find(':');
             const long wanted = std::atol(value.substr(0, colon2).c_str());
             const std::string file = colon2 == std::string::npos ? std::string() : value.substr(colon2 + 1);
-            if (!WaitForLines(file, wanted)) return Fail("no " + std::to_string(wanted) + " lines in " + file);
+            if (!WaitForLines(file, wanted))
+                return Fail("no " + std::to_string(wanted) + " lines in " + file);
             continue;
         }
         if (action == "close") {
