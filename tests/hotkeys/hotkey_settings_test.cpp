@@ -74,14 +74,4 @@ TEST(HotkeySettingsTest, KeysNotSetGetTheSuggestedCombinationUnlessAnotherKeyToo
     EXPECT_TRUE(read.problems.empty());
 }
 
-TEST(HotkeySettingsTest, ProblemLinesAreShortenedAndShowNoControlBytes)
-{
-    const auto read =
-        velmora::ReadHotkeySettings("[hotkeys]\n" + std::string("\x1b[2J") + std::string(200, 'x') + "\n");
-    ASSERT_EQ(read.problems.size(), 1u);
-    EXPECT_EQ(read.problems[0].line, 2);
-    EXPECT_EQ(read.problems[0].text.rfind("?[2Jxxx", 0), 0u);
-    EXPECT_EQ(read.problems[0].text.size(), 83u);  // 80 and "..."
-}
-
 }  // namespace
