@@ -7,6 +7,8 @@
 CombinationEdit::CombinationEdit(QWidget* parent) : QLineEdit(parent)
 {
     setReadOnly(true);
+    // Room for the placeholder and a long combination.
+    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("Ctrl+Alt+Shift+PageDown")) + 16);
     setPlaceholderText(QCoreApplication::translate("SettingsDialog", "press a combination"));
 }
 

@@ -39,14 +39,14 @@ velmora::HotkeySource& HotkeyController::Source()
     return *m_source;
 }
 
-QString HotkeyController::SourceName() const
+QString HotkeyController::SourceName()
 {
-    return m_source ? Text(m_source->Name()) : QString();
+    return Text(Source().Name());
 }
 
-QString HotkeyController::Ability() const
+QString HotkeyController::Ability()
 {
-    return m_source ? Text(m_source->Ability()) : QString();
+    return Text(Source().Ability());
 }
 
 void HotkeyController::SetCombinations(const Combinations& combinations)

@@ -50,8 +50,8 @@ public:
     int HeldKey() const { return m_hold.Held(); }
 
     // The adapter: its name, what it can do here, and why it cannot when it cannot (else empty).
-    QString SourceName() const;
-    QString Ability() const;
+    QString SourceName();
+    QString Ability();
     QString Unavailable() const { return m_unavailable; }
     // A key's combination as the adapter took it.
     velmora::BindingStatus StatusOf(int keyIndex) const

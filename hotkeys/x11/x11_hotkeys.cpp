@@ -29,12 +29,11 @@ X11Hotkeys::~X11Hotkeys()
 
 std::string X11Hotkeys::Ability() const
 {
-    if (m_detectable) {
-        return "each combination holds its key as long as it is held down (passive grabs on the X display, "
-               "auto-repeat reported as presses only)";
-    }
-    return "each combination holds its key as long as it is held down (passive grabs on the X display; this "
-           "X server repeats a held key as a release and a press, so a release waits 50 ms)";
+    std::string ability =
+        "each combination holds its key as long as it is held down (passive grabs on the X display";
+    if (!m_connection) return ability + ")";
+    if (m_detectable) return ability + "; auto-repeat reported as presses only)";
+    return ability + "; this X server repeats a held key as a release and a press, so a release waits 50 ms)";
 }
 
 bool X11Hotkeys::Connect()

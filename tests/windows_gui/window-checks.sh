@@ -200,7 +200,9 @@ if [ -n "$window" ]; then
       new_sets "$before" | sed 's/^/    sent: /'
   fi
   kill "$notepad_pid" 2> /dev/null
-  check "the window closes and the program exits with 0" stop_window
+  # With the hotkeys on, closing the window would hide it in the tray: ended here.
+  kill "$velmora_pid" 2> /dev/null
+  wait "$velmora_pid" 2> /dev/null
 else
   check "the window maps with --hotkeys" false
 fi
