@@ -73,10 +73,16 @@ menu() {
 }
 sets() { sed -n 's/^SET .* data=//p' "$trace"; }
 
-trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 24 > "$work/trayer.log" 2>&1 &
-trayer_pid=$!
-pids+=("$trayer_pid")
-wait_window 20 '^panel$' > /dev/null || fail "trayer did not start"
+# trayer once more where the first one did not come up (it has failed to open a display just up).
+for attempt in 1 2; do
+  trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 24 >> "$work/trayer.log" 2>&1 &
+  trayer_pid=$!
+  pids+=("$trayer_pid")
+  wait_window 20 '^panel$' > /dev/null && break
+  kill -0 "$xvfb_pid" 2> /dev/null || fail "Xvfb ($DISPLAY) went away"
+  [ "$attempt" -eq 2 ] && fail "trayer did not start on $DISPLAY"
+  kill "$trayer_pid" 2> /dev/null || true
+done
 
 start_velmora hidden --hidden --hotkeys
 icon=""
