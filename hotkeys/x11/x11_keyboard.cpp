@@ -1,9 +1,16 @@
 #include "hotkeys/x11/x11_keyboard.h"
 
 // xkb.h names a field "explicit", a C++ keyword.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wkeyword-macro"
+#endif
 #define explicit explicit_
 #include <xcb/xkb.h>
 #undef explicit
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 #include <cstdlib>
 
