@@ -34,11 +34,12 @@ void SetKeypadToolTips(const QVector<KeypadKey>& keys)
     }
 }
 
-KeypadKeyboard::KeypadKeyboard(QWidget* window, QComboBox* deviceList, QVector<KeypadKey> keys)
+KeypadKeyboard::KeypadKeyboard(QWidget* window, QComboBox* deviceList, QVector<KeypadKey> keys,
+                               int releaseSettleMs)
     : m_window(window), m_deviceList(deviceList), m_keys(std::move(keys))
 {
     m_release.setSingleShot(true);
-    m_release.setInterval(kReleaseSettleMs);
+    m_release.setInterval(releaseSettleMs);
     connect(&m_release, &QTimer::timeout, this, [this] { Release(); });
     // On the application, not the window: a key comes up wherever the focus is by then.
     qApp->installEventFilter(this);
@@ -58,7 +59,14 @@ bool KeypadKeyboard::eventFilter(QObject* watched, QEvent* event)
             return OnKeyRelease(watched, static_cast<const QKeyEvent&>(*event));
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
-            return m_held && IsButton(watched);
+            if (!IsButton(watched) || !(m_held || m_heldElsewhere)) return false;
+            m_ignoredClick = watched;
+            return true;
+        case QEvent::MouseButtonRelease:
+            // The button held down by a key would take it as the end of a click of its own.
+            if (watched != m_ignoredClick) return false;
+            m_ignoredClick = nullptr;
+            return true;
         case QEvent::WindowDeactivate:
         case QEvent::Hide:
             if (watched == m_window) Release();
@@ -103,7 +111,10 @@ bool KeypadKeyboard::OnKeyPress(QObject* watched, const QKeyEvent& event)
 bool KeypadKeyboard::OnKeyRelease(QObject* watched, const QKeyEvent& event)
 {
     if (IsHeldKey(event)) {
-        if (!event.isAutoRepeat() && !m_release.isActive()) {
+        if (event.isAutoRepeat() || m_release.isActive()) return true;
+        if (m_release.interval() == 0) {
+            Release();
+        } else {
             m_releaseTimestamp = event.timestamp();
             m_release.start();
         }

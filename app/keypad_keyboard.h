@@ -28,21 +28,30 @@ QVector<KeypadKey> KeypadKeys(const Ui_VelmoraClass& form);
 void SetKeypadToolTips(const QVector<KeypadKey>& keys);
 
 // Watches the application's events for the keys typed into one window. One key at a time: while a
-// key holds its button down, other keys and mouse presses on the twelve buttons are ignored, and
-// auto-repeat sends nothing. The held key is released when it comes up wherever it is delivered
-// (after a short settling time, see kReleaseSettleMs), at once when the window is deactivated or
-// hidden or its button loses the focus. deviceList keeps Up and Down while it has the focus.
+// key (or a hotkey) holds a button down, other keys and mouse clicks on the twelve buttons are
+// ignored, and auto-repeat sends nothing. The held key is released when it comes up wherever it is
+// delivered (on an X server that refuses detectable auto-repeat after a short settling time, see
+// kReleaseSettleMs), at once when the window is deactivated or hidden or its button loses the
+// focus. deviceList keeps Up and Down while it has the focus.
 class KeypadKeyboard : public QObject {
 public:
-    // X11 sends auto-repeat as a release and a press with one timestamp; a loaded client can read
-    // the release before the press arrives, so the toolkit cannot pair them. A release waits this
-    // long for its press.
+    // An X server without detectable auto-repeat sends a repeat as a release and a press with one
+    // timestamp; a loaded client can read the release before the press arrives, so the toolkit
+    // cannot pair them. There a release waits this long for its press.
     static constexpr int kReleaseSettleMs = 50;
 
-    KeypadKeyboard(QWidget* window, QComboBox* deviceList, QVector<KeypadKey> keys);
+    // releaseSettleMs: kReleaseSettleMs where repeats come as release and press pairs, else 0.
+    KeypadKeyboard(QWidget* window, QComboBox* deviceList, QVector<KeypadKey> keys, int releaseSettleMs);
     ~KeypadKeyboard() override;
     KeypadKeyboard(const KeypadKeyboard&) = delete;
     KeypadKeyboard& operator=(const KeypadKeyboard&) = delete;
+
+    int ReleaseSettleMs() const { return m_release.interval(); }
+    void SetReleaseSettleMs(int milliseconds) { m_release.setInterval(milliseconds); }
+    // Lets go of the key held, sending its release now (another front end presses a key).
+    void LetGo() { Release(); }
+    // The button another front end (a hotkey) holds down, or null: clicks are ignored meanwhile.
+    void SetHeldElsewhere(QPushButton* button) { m_heldElsewhere = button; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -65,4 +74,6 @@ private:
     quint32 m_heldScanCode = 0;
     QTimer m_release;
     quint64 m_releaseTimestamp = 0;
+    QPushButton* m_heldElsewhere = nullptr;
+    QObject* m_ignoredClick = nullptr;  // a button whose mouse press was ignored, until its release
 };

@@ -16,16 +16,26 @@ int main(int argc, char* argv[])
     const velmora::DebugLog debugLog(qEnvironmentVariable(velmora::DebugLogVariable));
     velmora::EnableDisplayScaling();
     QApplication application(argc, argv);
+    // The id the desktop knows the program by (its desktop file), also for the shortcuts portal.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.velmora.velmora"));
+    // The window may hide in the tray while a settings dialog closes: the window's close quits.
+    QApplication::setQuitOnLastWindowClosed(false);
+    std::vector<std::string> arguments;
+    for (const QString& argument : QCoreApplication::arguments()) arguments.push_back(argument.toStdString());
+    const velmora::WindowOptions options = velmora::ParseWindowOptions(arguments);
     int result = 0;
     {
         Velmora window;
-        // Closed as by its close button, so that a held key is let go first. Quit first: the event
-        // loops end, also one of a warning box still open or one that letting go would open.
-        const velmora::TerminationSignals terminationSignals([&window] {
-            QCoreApplication::quit();
-            window.close();
-        });
-        window.show();
+        // Ended as by its close button with nothing keeping it in the tray, so that a held key is
+        // let go first.
+        const velmora::TerminationSignals terminationSignals([&window] { window.QuitApplication(); });
+        window.StartHotkeys(options.hotkeys);
+        if (options.hidden) {
+            window.StartHidden();
+        } else {
+            window.ShowTrayIcon();
+            window.show();
+        }
         result = application.exec();
     }
     return result;

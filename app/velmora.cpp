@@ -2,6 +2,10 @@
 
 #include <QDir>
 
+#include "app/hotkey_controller.h"
+#include "app/settings_dialog.h"
+#include "app/tray_menu.h"
+#include "app/window_auto_repeat.h"
 #include "platform/backend.h"
 
 Velmora* s_mainWindow = nullptr;
@@ -20,11 +24,26 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent), m_backend(velmora::Acti
 
     const QVector<KeypadKey> keys = KeypadKeys(ui);
     SetKeypadToolTips(keys);
-    m_keyboard = std::make_unique<KeypadKeyboard>(this, ui.DeviceList, keys);
+    m_keyboard =
+        std::make_unique<KeypadKeyboard>(this, ui.DeviceList, keys, velmora::WindowKeyReleaseSettleMs());
+    m_hotkeys = std::make_unique<HotkeyController>(keys, m_keyboard.get());
+    m_menu = std::make_unique<TrayMenu>(
+        this, *m_hotkeys,
+        TrayMenu::Handlers{[this] { setVisible(!isVisible()); },
+                           [this](bool on) {
+                               m_userSettings.settings.enabled = on;
+                               velmora::SaveUserSettings(m_userSettings.settings);
+                               m_hotkeys->SetEnabled(on);
+                           },
+                           [this] { OpenSettings(); }, [this] { QuitApplication(); }});
 }
 
 Velmora::~Velmora()
 {
+    // A dialog or a hold still open goes first, while the slots' form and devices are whole.
+    delete m_settingsDialog;
+    m_menu.reset();
+    m_hotkeys.reset();
     if (s_mainWindow == this) s_mainWindow = nullptr;
 }
 

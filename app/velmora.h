@@ -2,16 +2,22 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QString>
 #include <memory>
 
 #include "app/keypad_keyboard.h"
+#include "app/settings_dialog.h"
+#include "app/user_settings.h"
 #include "devices/device_table.h"
 #include "platform/backend.h"
 #include "platform/device_change.h"
 #include "platform/status.h"
 #include "ui_velmora.h"
+
+class HotkeyController;
+class TrayMenu;
 
 class Velmora : public QMainWindow {
     Q_OBJECT
@@ -43,6 +49,24 @@ public:
     const QString& CfgFolder() const { return m_cfgFolder; }
     Ui_VelmoraClass& Form() { return ui; }
 
+    // Beside the form (velmora_desktop.cpp): the hotkeys, the tray and the settings.
+    // Binds the hotkeys when the user's settings turn them on, or for this run when forceOn is set
+    // (--hotkeys).
+    void StartHotkeys(bool forceOn);
+    // The tray icon with its menu, where the desktop has a tray; false where it has none.
+    bool ShowTrayIcon();
+    // --hidden: stays hidden once a tray icon shows (waiting a little for a tray that starts with
+    // the desktop); shows the window where none comes.
+    void StartHidden();
+    // Ends the program as the close button does when nothing keeps it in the tray: every key held
+    // is released first.
+    void QuitApplication();
+    void OpenSettings();
+    HotkeyController& Hotkeys() { return *m_hotkeys; }
+    KeypadKeyboard& Keyboard() { return *m_keyboard; }
+    TrayMenu& Menu() { return *m_menu; }
+    SettingsDialog* OpenSettingsDialog() const { return m_settingsDialog; }
+
 public Q_SLOTS:
     void on_NearButton_pressed();
     void on_NearButton_released();
@@ -70,6 +94,8 @@ public Q_SLOTS:
     void on_lock3Button_released();
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 #else
@@ -90,6 +116,12 @@ private:
     // Watches m_deviceChange's descriptor and calls into it: declared after it, so destroyed first.
     std::unique_ptr<QSocketNotifier> m_deviceChangeWatcher;
     std::unique_ptr<KeypadKeyboard> m_keyboard;
+    velmora::UserSettings m_userSettings;
+    // Presses through the buttons' signals and the keyboard: declared after both, so destroyed first.
+    std::unique_ptr<HotkeyController> m_hotkeys;
+    std::unique_ptr<TrayMenu> m_menu;
+    QPointer<SettingsDialog> m_settingsDialog;
+    bool m_quitting = false;
 };
 
 // The one Velmora window, set by its constructor once the form exists.

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/hotkey_controller.h"
 #include "app/velmora.h"
 #include "devices/device_change_handling.h"
 
@@ -58,7 +59,14 @@ void Velmora::RegisterDeviceChange()
 
 void Velmora::HandleDeviceChange(const velmora::DeviceChangeEvent& event)
 {
-    velmora::HandleDeviceChangeEvent(event, {[this] { RefreshDeviceList(); }, [] { ReadStatusRegisters(); }});
+    const bool removal = event.kind == velmora::DeviceChangeKind::RemoveComplete;
+    velmora::HandleDeviceChangeEvent(event, {[this, removal] {
+                                                 // A camera went: a hotkey's hold ends, its release sent
+                                                 // while the list still selects the camera it held.
+                                                 if (removal && m_hotkeys) m_hotkeys->LetGo();
+                                                 RefreshDeviceList();
+                                             },
+                                             [] { ReadStatusRegisters(); }});
 }
 
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)

@@ -11,7 +11,11 @@ for group in "$@"; do
       packages+=(build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools qt6-base-dev
                  qt6-base-dev-tools libgl-dev libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
                  llvm clang-format libudev-dev libboost-dev fonts-wqy-microhei xvfb xauth x11-xserver-utils xdotool
-                 curl libqrencode-dev) ;;
+                 curl libqrencode-dev)
+      # Global hotkeys: xcb with the X keyboard extension, Qt 5's X11 extras; their checks press keys
+      # through XTEST, put xlogo in front and trayer in as a tray, and mock the desktop portal.
+      packages+=(libxcb1-dev libxcb-xkb-dev libxcb-xtest0-dev libqt5x11extras5-dev x11-apps x11-utils trayer
+                 dbus-daemon python3-dbusmock) ;;
     demo)
       packages+=(xvfb xauth x11-apps x11-xserver-utils xdotool imagemagick fonts-wqy-microhei) ;;
     windows)

@@ -12,7 +12,7 @@ cd "$root" || exit 1
 if [ -d .git ] && command -v git > /dev/null; then
   mapfile -t files < <(git ls-files '*.c' '*.cpp' '*.h')
 else
-  mapfile -t files < <(find app bench config devices keys platform tests tools xu -name '*.c' -o -name '*.cpp' -o -name '*.h')
+  mapfile -t files < <(find app bench config devices hotkeys keys platform tests tools xu -name '*.c' -o -name '*.cpp' -o -name '*.h')
 fi
 differ=()
 for file in "${files[@]}"; do

@@ -31,10 +31,11 @@ source "$root/scripts/wine-stage.sh"
 source "$root/scripts/build-warnings.sh"
 find_wine || { echo "$stage: wine64 not found"; record 0 1 0; exit 1; }
 
-# The Qt GUI tests of the window, its keys, device list and device change (the Linux-only cases stay
+# The Qt GUI tests of the window, its keys and hotkeys, device list and device change (the Linux-only cases stay
 # out through CMake), the program and the helper that sends it device-change messages.
 tests=(velmora_window_tests velmora_key_tests velmora_device_tests velmora_startup_tests
-  velmora_device_change_tests velmora_config_tests velmora_window_config_tests velmora_window_xu_tests)
+  velmora_device_change_tests velmora_config_tests velmora_window_config_tests velmora_window_xu_tests
+  velmora_hotkeys_tests velmora_hotkey_window_tests)
 targets=("${tests[@]}" velmora velmora-send-device-change velmoractl)
 
 t0=$(date +%s)

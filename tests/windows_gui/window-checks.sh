@@ -82,11 +82,13 @@ timeout 60 "$wine64" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_S
   /d RegisterDeviceNotificationW /f > /dev/null 2>&1
 
 window=""
-# start_window NAME VARIABLE=VALUE...: starts velmora.exe, waits for its window; sets window, X, Y, WIDTH, HEIGHT.
+velmora_args=()
+# start_window NAME VARIABLE=VALUE...: starts velmora.exe (with the arguments in velmora_args), waits
+# for its window; sets window, X, Y, WIDTH, HEIGHT.
 start_window() {
   local name=$1; shift
   : > "$out/$name.debug.log"
-  (cd "$out" && exec env VELMORA_DEBUG_LOG="$(winpath "$out/$name.debug.log")" "$@" "$wine64" "$exe") \
+  (cd "$out" && exec env VELMORA_DEBUG_LOG="$(winpath "$out/$name.debug.log")" "$@" "$wine64" "$exe" "${velmora_args[@]}") \
     > "$out/$name.stderr" 2>&1 &
   velmora_pid=$!
   pids+=("$velmora_pid")
@@ -167,6 +169,43 @@ sends "releasing it" "26 16 00 00 00 01 00 00 00 00 16 AC" xdotool mouseup 1
 # The picture: the whole form, the first camera selected.
 screenshot velmora-windows.png
 check "the window closes and the program exits with 0" stop_window
+
+echo "window-checks: velmora.exe --hotkeys with wine's notepad in front"
+trace=$out/hotkeys.trace
+: > "$trace"
+velmora_args=(--hotkeys)
+window=""
+start_window hotkeys VELMORA_BACKEND=sim VELMORA_SIM_TRACE="$(winpath "$trace")" WINEDEBUG=-all
+velmora_args=()
+if [ -n "$window" ]; then
+  bound() { grep -q '^hotkeys on (Windows): 12 of 12 bound' "$out/hotkeys.debug.log"; }
+  wait_for 20 bound
+  check "RegisterHotKey took the 12 suggested combinations" bound
+  (cd "$out" && exec "$wine64" notepad) > "$out/notepad.stderr" 2>&1 &
+  notepad_pid=$!
+  pids+=("$notepad_pid")
+  notepad=$(wait_window 60 'Notepad') || notepad=""
+  check "wine's notepad maps" test -n "$notepad"
+  if [ -n "$notepad" ]; then
+    xdotool windowactivate --sync "$notepad" 2> /dev/null || xdotool windowfocus --sync "$notepad"
+    sleep 1
+    hold_combination() { xdotool keydown ctrl alt Up; sleep 0.8; xdotool keyup Up alt ctrl; }
+    before=$(lines "$trace")
+    hold_combination
+    wait_for 10 sent_since "$before"
+    sleep 1
+    check "Ctrl+Alt+Up held 0.8 s with notepad in front sends the zoom-in press, then its release" \
+      test "$(new_sets "$before")" = $'26 16 00 00 00 01 00 00 00 00 03 BF\n26 16 00 00 00 01 00 00 00 00 16 AC'
+    [ "$(new_sets "$before")" = $'26 16 00 00 00 01 00 00 00 00 03 BF\n26 16 00 00 00 01 00 00 00 00 16 AC' ] ||
+      new_sets "$before" | sed 's/^/    sent: /'
+  fi
+  kill "$notepad_pid" 2> /dev/null
+  # With the hotkeys on, closing the window would hide it in the tray: ended here.
+  kill "$velmora_pid" 2> /dev/null
+  wait "$velmora_pid" 2> /dev/null
+else
+  check "the window maps with --hotkeys" false
+fi
 
 echo "window-checks: velmora.exe with the display at 150 % (LogPixels 144)"
 log_pixels 144
