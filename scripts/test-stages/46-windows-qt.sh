@@ -90,6 +90,8 @@ run_checks() {
 run_checks window-checks 600 "the real window under wine on Xvfb" window-checks.sh "$dir" "$qt" "$dir/window-checks"
 # velmoractl.exe serve on the simulated camera, reached over loopback with curl.
 run_checks serve-checks 300 "velmoractl.exe serve under wine" serve-checks.sh "$dir" "$dir/serve-checks"
+# velmoractl.exe macro on the simulated camera, with the README's example.
+run_checks macro-checks 300 "velmoractl.exe macro under wine" macro-checks.sh "$dir" "$dir/macro-checks"
 
 echo "$stage: $passed passed, $failed failed, $skipped skipped"
 record "$passed" "$failed" "$skipped"
