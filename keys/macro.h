@@ -14,7 +14,7 @@ inline constexpr int DefaultMacroHoldLimitMs = 10000;
 // The longest single wait.
 inline constexpr int MaxMacroWaitMs = 3600000;
 // The most steps a macro may have, with the macros it calls in their place.
-inline constexpr int MaxMacroSteps = 10000;
+inline constexpr int MaxMacroSteps = 1000;
 
 struct MacroStep {
     enum class Kind { Press, Release, Click, Nudge, Wait };

@@ -55,8 +55,9 @@ QJsonArray Play(CommandContext& context, const velmora::Macro& macro)
     const bool gone = context.report.Failed() && context.report.FirstFailure()->code == ExitCode::DeviceGone;
     for (const int slot : runner.Cancel()) {
         if (gone) {
-            context.report.Line(std::string(velmora::KeySlot(slot).key->objectName) +
-                                " release: not sent: the device vanished");
+            const velmora::KeyDefinition& key = *velmora::KeySlot(slot).key;
+            context.report.Line(std::string(key.objectName) + " (" + std::string(key.caption) +
+                                ") release: not sent: the device vanished");
             continue;
         }
         QJsonObject extra;
