@@ -131,7 +131,7 @@ std::optional<LineStep> ParseStep(const std::vector<std::string_view>& words, in
 
 class Checker {
 public:
-    Checker(std::vector<LineMacro>& macros, int holdLimitMs, std::vector<MacroProblem>& problems)
+    Checker(const std::vector<LineMacro>& macros, int holdLimitMs, std::vector<MacroProblem>& problems)
         : m_macros(macros),
           m_holdLimitMs(holdLimitMs),
           m_problems(problems),
@@ -286,7 +286,7 @@ private:
         return good;
     }
 
-    std::vector<LineMacro>& m_macros;
+    const std::vector<LineMacro>& m_macros;
     const int m_holdLimitMs;
     std::vector<MacroProblem>& m_problems;
     std::map<std::string, std::size_t> m_index;  // by lower-case name
