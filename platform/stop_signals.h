@@ -7,6 +7,8 @@
 // gives the signals back as it found them. One guard at a time.
 #pragma once
 
+#include <chrono>
+
 namespace velmora {
 
 class StopSignals {
@@ -23,6 +25,10 @@ public:
     static int Received();
     // "SIGTERM", "SIGINT", "SIGHUP"; on Windows "Ctrl-C".
     static const char* Name(int signal);
+
+    // Sleeps until deadline (std::chrono::steady_clock); false when a stop signal came first, or had
+    // come already. A signal that comes in the middle wakes it at once.
+    static bool SleepUntil(std::chrono::steady_clock::time_point deadline);
 
     // Ends the process as that signal does by default (Windows: exit status 130); flushes stdio first.
     [[noreturn]] static void EndBy(int signal);

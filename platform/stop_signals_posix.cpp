@@ -1,3 +1,5 @@
+#include <poll.h>
+#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -96,6 +98,28 @@ int StopSignals::Received()
 const char* StopSignals::Name(int signal)
 {
     return signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : "SIGHUP";
+}
+
+bool StopSignals::SleepUntil(std::chrono::steady_clock::time_point deadline)
+{
+    // The signals are let in only while ppoll sleeps: one that comes after the look at g_signal
+    // wakes the sleep instead of being missed.
+    sigset_t stops;
+    sigset_t previous;
+    sigemptyset(&stops);
+    for (const int signal : kSignals) sigaddset(&stops, signal);
+    pthread_sigmask(SIG_BLOCK, &stops, &previous);
+    while (g_signal == 0) {
+        const auto left = deadline - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero()) break;
+        const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        timespec timeout = {};
+        timeout.tv_sec = static_cast<time_t>(nanoseconds / 1000000000);
+        timeout.tv_nsec = static_cast<long>(nanoseconds % 1000000000);
+        ppoll(nullptr, 0, &timeout, &previous);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return g_signal == 0;
 }
 
 void StopSignals::EndBy(int signal)

@@ -17,6 +17,7 @@ std::string BatchWideOption(const Options& options)
     if (options.backend) return "--backend";
     if (options.simConfig) return "--sim-config";
     if (options.device) return "--device";
+    if (options.macros) return "--macros";
     if (options.trace) return "--trace";
     if (options.json) return "--json";
     if (options.keepGoing) return "--keep-going";
@@ -101,26 +102,6 @@ std::optional<std::vector<std::string>> SplitWords(const std::string& line, std:
         }
         words.push_back(std::move(word));
     }
-}
-
-std::optional<std::string_view> BatchText(std::string_view bytes, std::string& encoding)
-{
-    if (bytes.size() >= 2) {
-        const unsigned char first = static_cast<unsigned char>(bytes[0]);
-        const unsigned char second = static_cast<unsigned char>(bytes[1]);
-        // A batch starts with an ASCII character, which UTF-16 pairs with a zero byte.
-        if ((first == 0xFF && second == 0xFE) || (first != 0 && second == 0)) {
-            encoding = "UTF-16LE";
-            return std::nullopt;
-        }
-        if ((first == 0xFE && second == 0xFF) || (first == 0 && second != 0)) {
-            encoding = "UTF-16BE";
-            return std::nullopt;
-        }
-    }
-    constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-    if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) bytes.remove_prefix(kUtf8Mark.size());
-    return bytes;
 }
 
 BatchScript ParseBatch(std::string_view text)

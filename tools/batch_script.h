@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/batch_text.h"
 #include "tools/cli_failure.h"
 #include "tools/cli_options.h"
 #include "tools/commands/command_table.h"
@@ -35,11 +36,6 @@ struct BatchScript {
 // at the start of a word ends the line. nullopt with error for an unfinished quote or a NUL byte
 // anywhere in the line.
 std::optional<std::vector<std::string>> SplitWords(const std::string& line, std::string& error);
-
-// The text of a batch file as read: a UTF-8 byte-order mark (Notepad's) dropped. UTF-16 (its mark
-// FF FE or FE FF, or without one a zero byte beside the first character, as PowerShell 5 writes
-// it) is refused: nullopt, with encoding "UTF-16LE" or "UTF-16BE".
-std::optional<std::string_view> BatchText(std::string_view bytes, std::string& encoding);
 
 // Every line of text, checked as the command line is checked (options on a line: --param and
 // --command only; no batch or watch).

@@ -12,6 +12,7 @@ std::optional<std::string>* ValueSlot(Options& options, std::string_view name)
     if (name == "--backend") return &options.backend;
     if (name == "--sim-config") return &options.simConfig;
     if (name == "--device") return &options.device;
+    if (name == "--macros") return &options.macros;
     if (name == "--param") return &options.param;
     if (name == "--command") return &options.commandByte;
     if (name == "--http") return &options.http;

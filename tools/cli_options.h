@@ -16,7 +16,8 @@ struct Options {
     bool help = false;
     bool rawCommand = false;  // --raw-command: a write's command byte goes out even with the read bit
     bool keepGoing = false;   // --keep-going (batch)
-    std::string command;      // empty when none was given
+    std::optional<std::string> macros;  // --macros FILE; unset: the default macros file
+    std::string command;                // empty when none was given
     std::vector<std::string> operands;
     std::optional<std::string> param;        // --param, raw text
     std::optional<std::string> commandByte;  // --command, raw text

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/stop_signals.h"
 #include "tools/bridge/serve_command.h"
 #include "tools/cli_options.h"
 #include "tools/cli_report.h"
@@ -71,7 +72,10 @@ int RunVelmoractl(const std::vector<std::string>& arguments)
         report.Set("label", setup.GetSession().Selected().label);
     }
     command->run(context);
-    return report.Finish();
+    const int status = report.Finish();
+    // A nudge or a macro that a signal cut short has released its key: now the signal ends velmoractl.
+    if (const int signal = velmora::StopSignals::Received()) velmora::StopSignals::EndBy(signal);
+    return status;
 }
 
 }  // namespace velmoractl

@@ -94,6 +94,8 @@ run_checks window-checks 600 "the real window under wine on Xvfb" window-checks.
 VELMORA_NODE_MODULES=$(bash "$root/tests/browser/install.sh" "$build/browser-node") || VELMORA_NODE_MODULES=
 export VELMORA_NODE_MODULES
 run_checks serve-checks 300 "velmoractl.exe serve under wine" serve-checks.sh "$dir" "$dir/serve-checks"
+# velmoractl.exe macro on the simulated camera, with the README's example.
+run_checks macro-checks 300 "velmoractl.exe macro under wine" macro-checks.sh "$dir" "$dir/macro-checks"
 
 echo "$stage: $passed passed, $failed failed, $skipped skipped"
 record "$passed" "$failed" "$skipped"

@@ -213,7 +213,7 @@ bad=
 [ -n "$keys" ] && [ "${got[1]:-}" = "$keys" ] || bad+="keys '${got[1]:-}', velmoractl has '$keys'; "
 [ "${got[2]:-}" = "0 1" ] || bad+="--device on sim '${got[2]:-}', expected '0 1'; "
 [ "${got[3]:-}" = "native sim" ] || bad+="--backend '${got[3]:-}'; "
-[ "${got[4]:-}" = "click press release" ] || bad+="key actions '${got[4]:-}'; "
+[ "${got[4]:-}" = "click nudge press release" ] || bad+="key actions '${got[4]:-}'; "
 # serve's own options: those its help names before the global ones.
 serve_options=$(in_chroot 60 velmoractl serve --help | awk '/^Options \(/ { exit } { print }' | grep -oE '^  --[a-z-]+' |
   tr -d ' ' | sort | tr '\n' ' ')

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,7 +40,14 @@ public:
 
     void Write(const std::string& line)
     {
-        std::fprintf(m_log, "%s\n", line.c_str());
+        if (m_options.logTime) {
+            timespec now = {};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            std::fprintf(m_log, "%s t=%lld.%06ld\n", line.c_str(), static_cast<long long>(now.tv_sec),
+                         now.tv_nsec / 1000);
+        } else {
+            std::fprintf(m_log, "%s\n", line.c_str());
+        }
         std::fflush(m_log);
     }
 

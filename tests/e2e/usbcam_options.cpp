@@ -69,6 +69,10 @@ std::optional<EmulatorOptions> ParseEmulatorOptions(const std::vector<std::strin
             options.plugged = false;
             continue;
         }
+        if (flag == "--log-time") {
+            options.logTime = true;
+            continue;
+        }
         if (i + 1 >= args.size()) {
             error = flag + " needs a value";
             return std::nullopt;

@@ -16,18 +16,20 @@ struct EmulatorOptions {
     std::string vhciDir = "/sys/devices/platform/vhci_hcd.0";
     int port = 0;
     unsigned devid = 65538;
-    bool plugged = true;  // attach at start
+    bool plugged = true;   // attach at start
+    bool logTime = false;  // each log line ends in " t=SECONDS", the monotonic clock
 };
 
 // --xu GUID[,UNIT[,LENGTH]] (repeatable; default one unit: the default property set, unit 3,
 // 12 bytes), --vid HEX, --pid HEX, --product TEXT, --zoom N (100 to 500), --log FILE,
-// --control FIFO, --vhci DIR, --port N, --unplugged. Returns nullopt and sets error for a bad command line.
+// --control FIFO, --vhci DIR, --port N, --unplugged, --log-time. Returns nullopt and sets error for a bad
+// command line.
 std::optional<EmulatorOptions> ParseEmulatorOptions(const std::vector<std::string>& args, std::string& error);
 
 inline constexpr const char* EmulatorUsage =
     "usage: velmora-usbcam [--xu GUID[,UNIT[,LENGTH]]]... [--vid HEX] [--pid HEX] [--product TEXT] [--zoom "
     "N]\n"
-    "                      [--log FILE] [--control FIFO] [--vhci DIR] [--port N] [--unplugged]\n"
+    "                      [--log FILE] [--log-time] [--control FIFO] [--vhci DIR] [--port N] [--unplugged]\n"
     "control commands: plug | unplug | stall-write CODE | stall-read CODE | bad-checksum |\n"
     "                  unplug-after-write N | unplug-after-read N | quit\n";
 

@@ -362,6 +362,29 @@ check_control_length_64() {
   finish_check $name
 }
 
+# velmoractl macro on the real driver: a click, a nudge and a click reach the camera in order, the
+# nudge's release 300 to 330 ms after its press by the emulator's own clock (--log-time).
+check_macro() {
+  local name=velmoractl-macro logged expected data held macros=/run/velmora-macros.txt
+  have_ctl $name || return
+  stop_camera
+  start_camera macro --log-time || { fail $name "no camera"; return; }
+  printf '[shot]\nclick menu\nnudge zoom-in 300\nclick ae\n' > "$macros"
+  log_mark
+  velmoractl --macros "$macros" macro shot
+  [ $ctl_code -eq 0 ] || { fail $name "exit $ctl_code: $ctl_err"; return; }
+  logged=$(log_since | grep ' SET_CUR ' | sed 's/ t=[0-9.]*$//' | tr '\n' '|')
+  expected=
+  for data in 5 3 0x16 8; do expected+="XU3.10 SET_CUR $(packet 0x16 1 0 $data) ok|"; done
+  [ "$logged" = "$expected" ] || { fail $name "the camera saw '$logged', expected '$expected'"; return; }
+  held=$(log_since | grep ' SET_CUR ' |
+    awk 'NR == 2 { pressed = substr($NF, 3) } NR == 3 { printf "%.1f", (substr($NF, 3) - pressed) * 1000 }')
+  note "$name: the nudge's release reached the camera $held ms after its press"
+  awk -v held="$held" 'BEGIN { exit !(held >= 300 && held <= 330) }' ||
+    { fail $name "the release came $held ms after the press, not 300 to 330"; return; }
+  finish_check $name
+}
+
 # --- a camera pulled in the middle of a transfer ------------------------------------------------
 
 # The extension-unit requests and unplugs logged since log_mark.
@@ -957,6 +980,7 @@ check_stalled_write velmoractl-stalled-write-wrong-state 2 1 "permission"
 check_bad_checksum
 check_cfg_guid
 check_control_length_64
+check_macro
 check_pulled_mid_write
 check_pulled_mid_status
 check_serve

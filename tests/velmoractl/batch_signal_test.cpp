@@ -36,5 +36,34 @@ TEST_F(VelmoractlTest, ASignalEndsABatchAfterReleasingTheKeyItLeftPressed)
     EXPECT_NE(result.err.find("velmoractl: batch interrupted by SIGINT"), std::string::npos) << result.err;
 }
 
+// A macro cut short in its wait after a press, alone or in a batch, puts the release on the trace
+// once, and nothing after it: not the macro's later steps, not the batch's later lines.
+TEST_F(VelmoractlTest, ASignalInAMacrosWaitReleasesItsKeyOnce)
+{
+    const QString macros = QString::fromStdString(
+        WriteFile("macros.txt", "[hold]\npress zoom-out\nwait 8000\nrelease\nclick menu\n"));
+    const QString batch = QString::fromStdString(WriteFile("script.txt", "macro hold\nkey menu\n"));
+    for (const QStringList& command : {QStringList{"macro", "hold"}, QStringList{"batch", batch}}) {
+        QProcess process;
+        process.setWorkingDirectory(m_folder.path());
+        process.start(VELMORACTL_PATH, QStringList{"--backend", "sim", "--sim-config",
+                                                   QString::fromStdString(WriteFile("sim.conf", Camera())),
+                                                   "--trace", "--macros", macros} +
+                                           command);
+        CtlResult result;
+        while (result.err.find(KeyPacket(0x07)) == std::string::npos && process.waitForReadyRead(10000))
+            result.err += process.readAllStandardError().toStdString();
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        ASSERT_TRUE(process.waitForFinished(10000));
+        result.out = process.readAllStandardOutput().toStdString();
+        result.err += process.readAllStandardError().toStdString();
+
+        EXPECT_EQ(process.exitStatus(), QProcess::CrashExit) << command.join(' ').toStdString();
+        EXPECT_EQ(result.TracedWrites(), (std::vector<std::string>{KeyPacket(0x07), KeyPacket(0x16)}))
+            << result.err;
+        EXPECT_NE(result.err.find("macro hold interrupted by SIGTERM"), std::string::npos) << result.err;
+    }
+}
+
 }  // namespace
 }  // namespace velmoractl_test

@@ -23,7 +23,8 @@ TEST_F(CtlOutputTest, CommandHelpHasExamplesAndNeedsNoDevice)
     for (const QStringList& arguments : {QStringList{"key", "--help"}, QStringList{"help", "key"}}) {
         const CtlResult result = Run("", arguments);
         EXPECT_EQ(result.exitCode, 0);
-        EXPECT_EQ(result.out.rfind("usage: velmoractl [OPTIONS] key NAME [press|release|click]", 0), 0u)
+        EXPECT_EQ(result.out.rfind("usage: velmoractl [OPTIONS] key NAME [press|release|click|nudge MS]", 0),
+                  0u)
             << result.out;
         EXPECT_NE(result.out.find("velmoractl key zoom-in press"), std::string::npos);
         EXPECT_NE(result.out.find("lock3"), std::string::npos);

@@ -1,6 +1,7 @@
 #include "tools/commands/batch_command.h"
 
 #include <QJsonArray>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "tools/batch_script.h"
 #include "tools/cli_report.h"
 #include "tools/cli_setup.h"
+#include "tools/macros/macros_load.h"
 
 namespace velmoractl {
 
@@ -76,9 +78,28 @@ int RunBatch(const Options& options)
         report.Fail(UsageFailure(error));
         return report.Finish();
     }
-    // Every line is checked before anything is opened or sent.
-    const BatchScript script = ParseBatch(*text);
+    // Every line is checked before anything is opened or sent, the macros its lines run included.
+    BatchScript script = ParseBatch(*text);
     const int commands = static_cast<int>(script.lines.size());
+    std::optional<LoadedMacros> macros;
+    for (const BatchLine& line : script.lines) {
+        if (line.command->run != RunMacro) continue;
+        if (!macros) macros = LoadMacros(options);
+        if (macros->file.problems.empty() && !macros->file.book.Find(line.options.operands[0])) {
+            script.problems.push_back(
+                BatchProblem{line.number, "macro",
+                             UsageFailure("no macro '" + line.options.operands[0] + "' in " + macros->path)});
+        }
+    }
+    std::stable_sort(script.problems.begin(), script.problems.end(),
+                     [](const BatchProblem& a, const BatchProblem& b) { return a.number < b.number; });
+    if (macros && !macros->file.problems.empty()) {
+        // The macros file's bad lines; its failure closes the batch unless bad lines of its own do.
+        Report report("batch", options.json);
+        report.SetCompact();
+        ReportMacroProblems(*macros, options.json, report);
+        if (script.problems.empty()) return report.Finish();
+    }
     if (!script.problems.empty()) {
         std::vector<int> lines;
         for (const BatchProblem& problem : script.problems) {
@@ -132,7 +153,9 @@ int RunBatch(const Options& options)
                                     ": not sent: the device vanished at line " + std::to_string(goneAt),
                                 std::nullopt});
         } else {
-            CommandContext context{lineOptions, session, report, onDevice ? setup.Device() : nullptr, &held};
+            CommandContext context{lineOptions, session,
+                                   report,      onDevice ? setup.Device() : nullptr,
+                                   &held,       macros ? &macros->file.book : nullptr};
             line.command->run(context);
             ++ran;
         }

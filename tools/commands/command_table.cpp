@@ -15,6 +15,8 @@ constexpr std::string_view kOptions = R"(Options (before or after the command):
   --json                 print one JSON document on standard output, errors included
                          (in a batch one compact document a line, each with its line number)
   --keep-going           (batch) run the later commands after a failure
+  --macros FILE          (macro, macros, batch) the macros file (default: velmora/macros.txt
+                         in the user's configuration folder, as the window reads it)
   -h, --help             this text; 'velmoractl COMMAND --help' explains one command
 Numbers are decimal or 0x hexadecimal. The extension unit is addressed as the window does it,
 with ExId and Guid from CfgFile/Cfg.ini in the working directory when that file exists.
@@ -25,8 +27,8 @@ constexpr std::string_view kExitStatus = R"(Exit status:
   4 the device vanished 5 permission denied      6 unsupported          7 no size-query answer
   8 checksum mismatch
 On failure one line on standard error names the device and the cause (in a batch also the line).
-A batch that fails, or that SIGINT, SIGTERM or SIGHUP interrupts, first releases the keys it
-left pressed; interrupted, it then ends by that signal.
+A batch, macro or nudge that fails, or that SIGINT, SIGTERM or SIGHUP interrupts, first
+releases the keys it left pressed; interrupted, it then ends by that signal.
 )";
 
 constexpr std::string_view kRemoteControl = R"(Remote control (velmoractl serve --help tells all):
@@ -51,18 +53,56 @@ Examples:
   velmoractl --json list
 )",
      0, 0, false, false, true, RunList, nullptr},
-    {"key", "key NAME [press|release|click]", "send a key as the window does; click = press then release",
+    {"key", "key NAME [press|release|click|nudge MS]",
+     "send a key as the window does; click = press then release",
      R"(Sends what the window's button sends: the press code on press; on release the release
 code for the zoom, focus and lock keys, nothing for the others. click (the default) is a
-press followed by a release.
+press followed by a release. nudge MS holds the key MS milliseconds (1 to 10000): its release
+goes out MS ms after the press was written; SIGINT, SIGTERM or SIGHUP in between sends the
+release at once, then ends velmoractl by that signal.
 NAME: live (直播) normal (常规) zoom-in zoom-out focus-in focus-out menu ae awb lock1 lock2
 lock3, or the button's object name (NearButton, MENUButton, lock1Button ...).
 Examples:
   velmoractl key menu
   velmoractl key zoom-in press; sleep 1; velmoractl key zoom-in release
+  velmoractl key zoom-in nudge 300
   velmoractl --device /dev/video2 --trace key lock2
 )",
-     1, 2, false, true, true, RunKey, CheckKey},
+     1, 3, false, true, true, RunKey, CheckKey},
+    {"macro", "macro NAME", "run a macro of the macros file: a shot at one touch",
+     R"(Runs the macro NAME of the macros file (--macros FILE, else velmora/macros.txt in the
+user's configuration folder: ~/.config/velmora/macros.txt on Linux,
+%LOCALAPPDATA%\velmora\macros.txt on Windows), step by step on the device, and returns when
+it has ended. The whole file is checked first: each bad line is named and nothing is sent.
+The file: a line [NAME] starts a macro, each line after it is one step; # starts a comment.
+  press KEY        press a key (a key already down is released first: one keypad)
+  release [KEY]    release the key pressed
+  click KEY        press and release
+  nudge KEY MS     press, hold MS milliseconds (1 to 10000), release
+  wait MS          pause MS milliseconds (1 to 3600000)
+  macro NAME       the steps of another macro
+A key stays pressed at most 10 s (waits counted), and no macro ends with a key held.
+A failed write or SIGINT, SIGTERM or SIGHUP ends the macro: the key it holds is released
+first; a signal then ends velmoractl by that signal.
+Example (shots.txt):
+  [wide]
+  press zoom-out
+  wait 8000      # long enough to reach the widest end
+  release
+  nudge zoom-in 1200
+Examples:
+  velmoractl --macros shots.txt macro wide
+  velmoractl macros
+)",
+     1, 1, false, true, true, RunMacro, CheckMacro},
+    {"macros", "macros", "list the macros of the macros file, once it is checked",
+     R"(Reads and checks the macros file (--macros FILE, else the default one; see
+'velmoractl macro --help') and lists each macro: its name, its steps, the time its waits and
+nudges take, and its line. Each bad line is named (exit 2).
+Example:
+  velmoractl --macros shots.txt macros
+)",
+     0, 0, false, false, false, RunMacros, nullptr},
     {"read", "read ADDR [--param P] [--command C]", "read one register",
      R"(Reads one register with a checksummed 12-byte request and prints its value. The read
 sets bit 7 of the command byte (default 0), which marks a read. Only bits 31..0 of ADDR and bits 7..0 of P go
@@ -201,6 +241,8 @@ not release, a line each ("released Zoom_inButton (放大), left pressed: ..."; 
 "released" in the closing document); with --keep-going at its end. Interrupted, it then ends by
 that signal (Windows: exit status 130); a second signal a second later ends it at once. A batch
 that succeeds leaves a pressed key as it is, as 'velmoractl key NAME press' does.
+Lines may also be 'key NAME nudge MS', 'wait MS' and 'macro NAME' (from --macros FILE, else
+the default macros file, read and checked with the batch before anything runs).
 Options on a line: --param and --command only; the others go before 'batch'.
 FILE '-' or none: standard input.
 Examples:
@@ -209,6 +251,15 @@ Examples:
   velmoractl --json --keep-going batch - < checks.txt
 )",
      0, 1, false, false, false, nullptr, nullptr},
+    {"wait", "wait MS", "(in a batch) pause MS milliseconds",
+     R"(In a batch only: pauses MS milliseconds (1 to 3600000) before the next line. SIGINT,
+SIGTERM or SIGHUP ends the pause, and the batch, at once.
+Example (a batch):
+  key zoom-in press
+  wait 1500
+  key zoom-in release
+)",
+     1, 1, false, false, true, RunWait, CheckWait},
 };
 
 }  // namespace
@@ -237,6 +288,8 @@ std::string CheckArguments(const CommandSpec& command, const Options& options)
         return std::string(option) + " applies to read and write only";
     }
     if (options.keepGoing && command.name != "batch") return "--keep-going applies to batch only";
+    if (options.macros && command.name != "macro" && command.name != "macros" && command.name != "batch")
+        return "--macros applies to macro, macros and batch only";
     const bool serveOption = options.http || options.tokenFile || options.holdLimit || options.idleLimit ||
                              options.quiet || options.visca || options.viscaMap ||
                              !options.viscaAllow.empty() || options.noReleaseAtStart;
@@ -284,7 +337,9 @@ std::string GeneralHelp()
         "  velmoractl --backend sim --trace key menu\n"
         "  velmoractl --device 1 read 0x178 --param 1\n"
         "  velmoractl --json status\n"
-        "  velmoractl --keep-going batch rig.txt\n";
+        "  velmoractl --keep-going batch rig.txt\n"
+        "  velmoractl key zoom-in nudge 300\n"
+        "  velmoractl --macros shots.txt macro wide\n";
     return text;
 }
 

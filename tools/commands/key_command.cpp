@@ -8,6 +8,7 @@
 #include "tools/cli_number.h"
 #include "tools/commands/command_context.h"
 #include "tools/commands/key_names.h"
+#include "tools/macros/macro_file.h"
 #include "xu/register_protocol.h"
 
 namespace velmoractl {
@@ -38,6 +39,12 @@ velmora::Status SendKeySlot(velmora::CaptureDevice* device, const velmora::KeySl
                                   velmora::KeyCommand);
 }
 
+// A nudge holds its key 1 ms to the hold limit.
+std::optional<int> NudgeMs(const std::string& text, std::string& error)
+{
+    return ParseMilliseconds(text, velmora::DefaultMacroHoldLimitMs, "the hold limit", error);
+}
+
 QString Utf8(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
@@ -50,9 +57,48 @@ std::string CheckKey(const Options& options)
     if (!FindKeyByName(options.operands[0]))
         return "unknown key '" + options.operands[0] + "' (one of " + KeyNameList() + ")";
     const std::string action = KeyAction(options);
-    if (action != "press" && action != "release" && action != "click")
-        return "unknown key action '" + action + "' (press, release or click)";
+    const bool nudge = action == "nudge";
+    if (action != "press" && action != "release" && action != "click" && !nudge)
+        return "unknown key action '" + action + "' (press, release, click or nudge MS)";
+    if (nudge && options.operands.size() < 3) return "nudge needs its time: key NAME nudge MS";
+    if (!nudge && options.operands.size() > 2) return "unexpected argument '" + options.operands[2] + "'";
+    std::string error;
+    if (nudge && !NudgeMs(options.operands[2], error)) return "nudge " + options.operands[2] + ": " + error;
     return {};
+}
+
+bool SendKey(CommandContext& context, int slot, QJsonArray& events, const QJsonObject& extra)
+{
+    const velmora::KeySlotAction step = velmora::KeySlot(slot);
+    const std::string event = step.press ? "press" : "release";
+    const std::string keyText = KeyText(*step.key);
+    std::optional<velmora::Status> status;
+    if (!step.writes) {
+        context.report.Line(keyText + " " + event + ": sends nothing");
+    } else {
+        status = SendKeySlot(context.device, step);
+        if (*status == velmora::StatusOk) {
+            if (context.held) context.held->Sent(slot);
+            context.report.Line(keyText + " " + event + ": wrote " + ByteText(step.data) + " to register " +
+                                ByteText(velmora::KeyRegisterAddress));
+        } else {
+            context.report.Line(keyText + " " + event + ": failed (" + velmora::StatusName(*status) + ")");
+            context.report.Fail(context.RequestFailed("key " + std::string(step.key->objectName) + " " +
+                                                          event + " (data " + ByteText(step.data) + ")",
+                                                      *status, Channel::ExtensionUnit));
+        }
+    }
+    if (context.report.Json()) {
+        QJsonObject record = extra;
+        record.insert("event", QString::fromStdString(event));
+        record.insert("sent", step.writes);
+        if (status) {
+            record.insert("data", step.data);
+            record.insert("status", QString::fromStdString(velmora::StatusName(*status)));
+        }
+        events.append(record);
+    }
+    return !status || *status == velmora::StatusOk;
 }
 
 void RunKey(CommandContext& context)
@@ -64,41 +110,17 @@ void RunKey(CommandContext& context)
     const velmora::KeyDefinition* key = FindKeyByName(context.options.operands[0]);
     const std::string action = KeyAction(context.options);
     const int keyIndex = static_cast<int>(key - velmora::Keys.data());
-    std::vector<int> slotIndices;
-    if (action != "release") slotIndices.push_back(2 * keyIndex);
-    if (action != "press") slotIndices.push_back(2 * keyIndex + 1);
-
-    const std::string keyText = KeyText(*key);
     QJsonArray events;
-    for (int slot : slotIndices) {
-        const velmora::KeySlotAction step = velmora::KeySlot(slot);
-        const std::string event = step.press ? "press" : "release";
-        std::optional<velmora::Status> status;
-        if (!step.writes) {
-            context.report.Line(keyText + " " + event + ": sends nothing");
-        } else {
-            status = SendKeySlot(context.device, step);
-            if (*status == velmora::StatusOk) {
-                if (context.held) context.held->Sent(slot);
-                context.report.Line(keyText + " " + event + ": wrote " + ByteText(step.data) +
-                                    " to register " + ByteText(velmora::KeyRegisterAddress));
-            } else {
-                context.report.Line(keyText + " " + event + ": failed (" + velmora::StatusName(*status) +
-                                    ")");
-                context.report.Fail(context.RequestFailed("key " + std::string(key->objectName) + " " +
-                                                              event + " (data " + ByteText(step.data) + ")",
-                                                          *status, Channel::ExtensionUnit));
-            }
-        }
-        if (!context.report.Json()) continue;
-        QJsonObject record;
-        record.insert("event", QString::fromStdString(event));
-        record.insert("sent", step.writes);
-        if (status) {
-            record.insert("data", step.data);
-            record.insert("status", QString::fromStdString(velmora::StatusName(*status)));
-        }
-        events.append(record);
+    if (action == "nudge") {
+        velmora::Macro nudge;
+        std::string error;
+        const int ms = *NudgeMs(context.options.operands[2], error);
+        nudge.steps.push_back(velmora::MacroStep{velmora::MacroStep::Kind::Nudge, keyIndex, ms, 0});
+        events = PlayMacro(context, nudge);
+        context.report.Set("ms", ms);
+    } else {
+        if (action != "release") SendKey(context, 2 * keyIndex, events);
+        if (action != "press") SendKey(context, 2 * keyIndex + 1, events);
     }
     if (!context.report.Json()) return;
     context.report.Set("key", Utf8(key->objectName));
