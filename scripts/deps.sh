@@ -10,7 +10,9 @@ for group in "$@"; do
       packages+=(build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools qt6-base-dev
                  qt6-base-dev-tools libgl-dev libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
                  llvm clang-format libudev-dev libboost-dev fonts-wqy-microhei xvfb xauth x11-xserver-utils xdotool
-                 curl) ;;
+                 curl)
+      # Gamepads (SDL2's game controllers) and MIDI (ALSA's sequencer) for velmoractl.
+      packages+=(libsdl2-dev libasound2-dev) ;;
     demo)
       packages+=(xvfb xauth x11-apps x11-xserver-utils xdotool imagemagick fonts-wqy-microhei) ;;
     windows)
