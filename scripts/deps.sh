@@ -26,7 +26,9 @@ for group in "$@"; do
                  icoutils librsvg2-bin msitools wixl osslsigncode openssl) ;;
     vm)
       # libv4l-0: wine's capture filter reads the emulated camera through libv4l2.
-      packages+=(qemu-system-x86 busybox-static cpio udev xz-utils zstd libv4l-0) ;;
+      packages+=(qemu-system-x86 busybox-static cpio udev xz-utils zstd libv4l-0)
+      # alsa-utils: amidi and aconnect for the virtual MIDI port's checks.
+      packages+=(alsa-utils) ;;
     package-deb)
       # The Debian package: built with CPack (dpkg-shlibdeps computes Depends), checked by Debian's
       # own tools, installed into a debootstrapped chroot.
