@@ -78,13 +78,7 @@ fi
 rm -rf "$prefix"
 mkdir -p "$work/download" "$work/build"
 echo "qt-mingw: building qtbase $version for x86_64 Windows into $prefix" >&2
-if ! ls "$work"/download/*.dsc > /dev/null 2>&1; then
-  (cd "$work/download" && step 900 "apt-get source" apt-get source -q --download-only "qtbase-opensource-src=$version" > /dev/null)
-fi
-if [ ! -x "$work/source/configure" ]; then
-  rm -rf "$work/source"
-  (cd "$work" && step 600 "unpacking and patching" dpkg-source -x download/*.dsc source > /dev/null)
-fi
+fetch_source qtbase-opensource-src "$version" "$work" configure
 if [ ! -f "$work/build/config.summary" ]; then
   (cd "$work/build" && step 1200 "configure" ../source/configure -prefix "$prefix" "${configure_options[@]}" > configure.log 2>&1) ||
     { tail -n 30 "$work/build/configure.log" >&2; exit 1; }

@@ -67,15 +67,8 @@ if [ -f "$prefix/.complete" ]; then
 fi
 
 rm -rf "$prefix"
-mkdir -p "$work/download"
 echo "sdl2-mingw: building libsdl2 $version for $arch Windows into $prefix" >&2
-if ! ls "$work"/download/*.dsc > /dev/null 2>&1; then
-  (cd "$work/download" && step 900 "apt-get source" apt-get source -q --download-only "libsdl2=$version" > /dev/null)
-fi
-if [ ! -f "$work/source/CMakeLists.txt" ]; then
-  rm -rf "$work/source"
-  (cd "$work" && step 600 "unpacking and patching" dpkg-source -x download/*.dsc source > /dev/null)
-fi
+fetch_source libsdl2 "$version" "$work" CMakeLists.txt
 if [ ! -f "$work/build/build.ninja" ]; then
   step 1800 "configure" cmake -S "$work/source" -B "$work/build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-$arch.cmake" -DCMAKE_INSTALL_PREFIX="$prefix" \

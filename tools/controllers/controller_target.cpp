@@ -60,17 +60,27 @@ std::optional<ControllerTarget> ParseTarget(const std::vector<std::string_view>&
     return target;
 }
 
-std::optional<std::string_view> MappingText(std::string_view bytes, std::string& error)
+std::vector<std::string> ParseMappingLines(std::string_view bytes, const MappingLineParser& parseLine)
 {
     const bool utf16Mark = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
                                                  (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
-    if (utf16Mark || bytes.find('\0') != std::string_view::npos) {
-        error = "this is UTF-16 text (or holds a NUL byte): save it as UTF-8";
-        return std::nullopt;
-    }
+    if (utf16Mark || bytes.find('\0') != std::string_view::npos)
+        return {"line 1: this is UTF-16 text (or holds a NUL byte): save it as UTF-8"};
     constexpr std::string_view bom = "\xEF\xBB\xBF";
     if (bytes.substr(0, bom.size()) == bom) bytes.remove_prefix(bom.size());
-    return bytes;
+    std::vector<std::string> errors;
+    int number = 0;
+    while (!bytes.empty()) {
+        const std::size_t newline = bytes.find('\n');
+        const std::string_view line = bytes.substr(0, newline);
+        bytes = newline == std::string_view::npos ? std::string_view() : bytes.substr(newline + 1);
+        ++number;
+        const std::vector<std::string_view> words = LineWords(line);
+        if (words.empty()) continue;
+        const std::string error = parseLine(number, words);
+        if (!error.empty()) errors.push_back("line " + std::to_string(number) + ": " + error);
+    }
+    return errors;
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path)

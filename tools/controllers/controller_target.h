@@ -2,6 +2,7 @@
 // one entry a line, '#' comments, every bad line named.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,11 +38,27 @@ std::vector<std::string_view> LineWords(std::string_view line);
 std::optional<ControllerTarget> ParseTarget(const std::vector<std::string_view>& words, std::size_t first,
                                             std::string& error);
 
-// A mapping file's text as its lines: a UTF-8 byte-order mark dropped; UTF-16 (its mark, or a NUL
-// byte anywhere) refused with error set.
-std::optional<std::string_view> MappingText(std::string_view bytes, std::string& error);
+// Hands each line of a mapping file that has words (blank and comment lines left out) to parseLine
+// with its number (1 the first); what parseLine returns, when not empty, is what is wrong with it.
+// Returns every such error as "line N: ...". A UTF-8 byte-order mark is skipped; UTF-16 (its mark, or
+// a NUL byte anywhere) is refused as a whole, as line 1.
+using MappingLineParser = std::function<std::string(int line, const std::vector<std::string_view>& words)>;
+std::vector<std::string> ParseMappingLines(std::string_view bytes, const MappingLineParser& parseLine);
 
 // The whole of a file; nullopt when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// A mapping file read and parsed; errors "cannot be read" when it cannot be read.
+template <typename Parse>
+Parse LoadMappingFile(const std::string& path, Parse (*parse)(std::string_view))
+{
+    const auto text = ReadWholeFile(path);
+    if (!text) {
+        Parse result;
+        result.errors.push_back("cannot be read");
+        return result;
+    }
+    return parse(*text);
+}
 
 }  // namespace velmora::controllers

@@ -133,52 +133,29 @@ std::string MidiLearnLine(const MidiMapping& mapping, const MidiMessage& message
     return MidiInputText(input) + (input.kind == MidiInputKind::Program ? " macro NAME" : " KEY");
 }
 
-MidiMappingParse ParseMidiMapping(std::string_view bytes)
+MidiMappingParse ParseMidiMapping(std::string_view text)
 {
     MidiMappingParse result;
-    std::string error;
-    const auto text = MappingText(bytes, error);
-    if (!text) {
-        result.errors.push_back("line 1: " + error);
-        return result;
-    }
     std::map<int, int> mappedOn;  // the line of each input's entry
-    int lineNumber = 0;
-    for (std::string_view rest = *text; !rest.empty();) {
-        const std::size_t newline = rest.find('\n');
-        const std::string_view line = rest.substr(0, newline);
-        rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
-        ++lineNumber;
-        const std::vector<std::string_view> words = LineWords(line);
-        if (words.empty()) continue;
-        error.clear();
+    result.errors = ParseMappingLines(text, [&](int line, const std::vector<std::string_view>& words) {
+        std::string error;
         std::size_t first = 0;
-        if (const auto input = ParseInput(words, first, error)) {
-            if (const auto target = ParseTarget(words, first, error)) {
-                const auto [entry, added] = mappedOn.emplace(Slot(*input), lineNumber);
-                if (!added) {
-                    error =
-                        MidiInputText(*input) + " is already mapped on line " + std::to_string(entry->second);
-                } else {
-                    result.mapping.Set(*input, *target);
-                    if (target->key < 0) result.macros.push_back({lineNumber, target->macro});
-                }
-            }
-        }
-        if (!error.empty()) result.errors.push_back("line " + std::to_string(lineNumber) + ": " + error);
-    }
+        const auto input = ParseInput(words, first, error);
+        const auto target = input ? ParseTarget(words, first, error) : std::nullopt;
+        if (!target) return error;
+        const auto [entry, added] = mappedOn.emplace(Slot(*input), line);
+        if (!added)
+            return MidiInputText(*input) + " is already mapped on line " + std::to_string(entry->second);
+        result.mapping.Set(*input, *target);
+        if (target->key < 0) result.macros.push_back({line, target->macro});
+        return std::string();
+    });
     return result;
 }
 
 MidiMappingParse LoadMidiMappingFile(const std::string& path)
 {
-    const auto text = ReadWholeFile(path);
-    if (!text) {
-        MidiMappingParse result;
-        result.errors.push_back("cannot be read");
-        return result;
-    }
-    return ParseMidiMapping(*text);
+    return LoadMappingFile(path, &ParseMidiMapping);
 }
 
 const MidiMapping& DefaultMidiMapping()
