@@ -1,6 +1,7 @@
 // Adapter: a game controller, read through SDL2's game-controller API, as a stream of GamepadEvents.
 // Event-driven: the front end waits on EventHandle (in an Asio loop, a posix::stream_descriptor or a
-// windows::object_handle) and calls DispatchPending when it fires; nothing polls meanwhile.
+// windows::object_handle) and calls DispatchPending when it fires. On Linux nothing polls meanwhile;
+// on Windows XInput has no notification, so an open pad is read every 8 ms on the adapter's thread.
 #pragma once
 
 #include <functional>

@@ -1,7 +1,9 @@
 // GamepadSource on Windows: SDL runs on a thread of its own, asleep in MsgWaitForMultipleObjects
 // until a message comes for a window of that thread: raw input from a game controller (registered
 // here, or by SDL itself), a device arriving or leaving. Then SDL is pumped and the pad's events wait
-// in a queue for DispatchPending on the front end's thread.
+// in a queue for DispatchPending on the front end's thread. XInput, through which SDL reads Xbox pads,
+// has no notification of its own and wine sends no raw input for pads: while a pad is open the
+// thread also reads it every kReadMs, the rate at which a USB pad reports.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -19,6 +21,7 @@ namespace velmora::controllers {
 namespace {
 
 constexpr const wchar_t* kWindowClass = L"VelmoraGamepadWake";
+constexpr DWORD kReadMs = 8;
 
 // A message-only window that hears raw input from joysticks and gamepads, while it lives.
 class RawInputWindow {
@@ -129,8 +132,8 @@ private:
         started.set_value({});
         const HANDLE stop = m_stop.Get();
         for (;;) {
-            const DWORD woke =
-                MsgWaitForMultipleObjectsEx(1, &stop, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            const DWORD woke = MsgWaitForMultipleObjectsEx(1, &stop, pads.HasPad() ? kReadMs : INFINITE,
+                                                           QS_ALLINPUT, MWMO_INPUTAVAILABLE);
             if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) break;
             MSG message;
             while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
