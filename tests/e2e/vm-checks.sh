@@ -988,6 +988,32 @@ check_gamepad_adapter() {
   fi
 }
 
+# The same with systemd-udevd running, as on a desktop: SDL then finds pads through udev, and the
+# adapter wakes on its own udev monitor. The pad plugged after the probe started is taken, A acts,
+# unplugging it is followed.
+check_gamepad_adapter_udev() {
+  local name=gamepad-adapter-udev pad_out=$out/virtual-pad-udev.txt probe_out=$out/gamepad-probe-udev.txt
+  local pad_pid probe_pid got pad_name="X360 Controller"
+  [ -x "$build/tests/e2e/velmora-gamepad-probe" ] && [ -c /dev/uinput ] || { skip $name "no probe or no uinput"; return; }
+  "$build/tests/e2e/velmora-gamepad-probe" any > "$probe_out" 2>&1 &
+  probe_pid=$!
+  wait_for 60 grep -qx ready "$probe_out"
+  start_pad || { fail $name "the virtual pad did not start"; kill "$probe_pid"; return; }
+  wait_for 20 printed 1 "connected 0 $pad_name"
+  pad button a 1; wait_for 10 printed 1 'action press menu'
+  pad button a 0; wait_for 10 printed 1 'action release menu'
+  stop_pad
+  wait_for 20 printed 1 "disconnected 0 $pad_name"
+  kill -TERM "$probe_pid"
+  wait "$probe_pid"
+  got=$(probe_lines "$probe_out")
+  if [ "$got" != "ready|connected 0 $pad_name|button a down|action press menu|button a up|action release menu|disconnected 0 $pad_name|" ]; then
+    fail $name "the probe printed '$got'"
+  else
+    finish_check $name
+  fi
+}
+
 # The same adapter built for Windows, under wine (run by check_windows_programs, with the virtual pad
 # plugged before wine started): SDL2 for Windows reads it through wine's XInput. A and the stick act,
 # unplugging the pad releases; the probe's CPU over 10 s with the pad connected is noted. What serve's
@@ -1103,6 +1129,7 @@ check_window_follows window-kernel-uevents
 check_window_pulled_mid_status
 if start_udevd; then
   check_window_follows window-systemd-udevd
+  check_gamepad_adapter_udev
 else
   fail window-systemd-udevd "systemd-udevd cannot be started"
 fi
