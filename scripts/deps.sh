@@ -15,7 +15,9 @@ for group in "$@"; do
       # Global hotkeys: xcb with the X keyboard extension, Qt 5's X11 extras; their checks press keys
       # through XTEST, put xlogo in front and trayer in as a tray, and mock the desktop portal.
       packages+=(libxcb1-dev libxcb-xkb-dev libxcb-xtest0-dev libqt5x11extras5-dev x11-apps x11-utils trayer
-                 dbus-daemon python3-dbusmock) ;;
+                 dbus-daemon python3-dbusmock)
+      # Gamepads (SDL2's game controllers) and MIDI (ALSA's sequencer) for velmoractl.
+      packages+=(libsdl2-dev libasound2-dev) ;;
     demo)
       packages+=(xvfb xauth x11-apps x11-xserver-utils xdotool imagemagick fonts-wqy-microhei) ;;
     windows)
@@ -29,7 +31,9 @@ for group in "$@"; do
                  icoutils librsvg2-bin msitools wixl osslsigncode openssl) ;;
     vm)
       # libv4l-0: wine's capture filter reads the emulated camera through libv4l2.
-      packages+=(qemu-system-x86 busybox-static cpio udev xz-utils zstd libv4l-0) ;;
+      packages+=(qemu-system-x86 busybox-static cpio udev xz-utils zstd libv4l-0)
+      # alsa-utils: amidi and aconnect for the virtual MIDI port's checks.
+      packages+=(alsa-utils) ;;
     package-deb)
       # The Debian package: built with CPack (dpkg-shlibdeps computes Depends), checked by Debian's
       # own tools, installed into a debootstrapped chroot.

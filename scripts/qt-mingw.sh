@@ -25,6 +25,7 @@ export MAKEFLAGS="-j$jobs"
 
 step_prefix=qt-mingw
 source "$root/scripts/step.sh"
+source "$root/scripts/deb-source.sh"
 
 # Only what Velmora needs: Core, Gui, Widgets, Test, the windows and offscreen platform plugins and
 # the Vista style. wintab is not in the +dfsg tarball, hence no tablet events.
@@ -39,24 +40,12 @@ configure_options=(
 # The Makefile targets of src/ that give those modules and plugins.
 make_targets=(sub-moc sub-rcc sub-uic sub-corelib sub-gui sub-widgets sub-testlib sub-winmain sub-platformsupport sub-plugins)
 
-ensure_source_entry() {
-  if grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then return; fi
-  local src=/etc/apt/sources.list.d/debian.sources
-  [ -f "$src" ] || { echo "qt-mingw: no deb-src entry and no $src to derive one from" >&2; exit 1; }
-  sed 's/^Types: deb$/Types: deb-src/' "$src" | $sudo tee /etc/apt/sources.list.d/velmora-debian-src.sources > /dev/null
-  step 600 "apt-get update" $sudo apt-get update -q > /dev/null
-}
-
-source_version() {
-  apt-cache showsrc qtbase-opensource-src 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -1
-}
-
 [ "${1:-}" = "--cached" ] || ensure_source_entry
-version=$(source_version)
+version=$(source_version qtbase-opensource-src)
 if [ -z "$version" ]; then
   [ "${1:-}" != "--cached" ] || exit 1
   step 600 "apt-get update" $sudo apt-get update -q > /dev/null
-  version=$(source_version)
+  version=$(source_version qtbase-opensource-src)
 fi
 [ -n "$version" ] || { echo "qt-mingw: apt knows no qtbase-opensource-src source package" >&2; exit 1; }
 
@@ -95,13 +84,7 @@ fi
 rm -rf "$prefix"
 mkdir -p "$work/download" "$work/build"
 echo "qt-mingw: building qtbase $version for x86_64 Windows into $prefix" >&2
-if ! ls "$work"/download/*.dsc > /dev/null 2>&1; then
-  (cd "$work/download" && step 900 "apt-get source" apt-get source -q --download-only "qtbase-opensource-src=$version" > /dev/null)
-fi
-if [ ! -x "$work/source/configure" ]; then
-  rm -rf "$work/source"
-  (cd "$work" && step 600 "unpacking and patching" dpkg-source -x download/*.dsc source > /dev/null)
-fi
+fetch_source qtbase-opensource-src "$version" "$work" configure
 if [ ! -f "$work/build/config.summary" ]; then
   (cd "$work/build" && step 3600 "configure" ../source/configure -prefix "$prefix" "${configure_options[@]}" > configure.log 2>&1) ||
     { tail -n 30 "$work/build/configure.log" >&2; exit 1; }

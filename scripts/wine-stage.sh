@@ -62,7 +62,8 @@ export_qt_wine_paths() {
 }
 
 # configure_qt_cross DIR QT LOG: the x86_64 cross-build tree against Qt 5 for Windows at QT, run
-# through wine64 (find_wine first). Stages windows-qt and e2e build their targets in one tree.
+# through wine64 (find_wine first), with SDL2 for Windows where scripts/sdl2-mingw.sh has built it
+# (else without gamepads). Stages windows-qt and e2e build their targets in one tree.
 # libqrencode for Windows (scripts/qrencode-mingw.sh, built once and cached) draws serve's QR code.
 configure_qt_cross() {
   local qrencode
@@ -70,5 +71,5 @@ configure_qt_cross() {
   timeout 600 cmake -S "${VELMORA_ROOT:?}" -B "$1" -G Ninja -DVELMORA_QRENCODE_PREFIX="$qrencode" \
     -DCMAKE_TOOLCHAIN_FILE="$VELMORA_ROOT/cmake/toolchains/mingw-x86_64-qt.cmake" -DVELMORA_QT_PREFIX="$2" \
     -DVELMORA_WITH_QT=ON -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=OFF -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" \
-    > "$3" 2>&1
+    -DVELMORA_SDL2_PREFIX="$(bash "$VELMORA_ROOT/scripts/sdl2-mingw.sh" --cached x86_64)" > "$3" 2>&1
 }

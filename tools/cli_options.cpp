@@ -21,6 +21,7 @@ std::optional<std::string>* ValueSlot(Options& options, std::string_view name)
     if (name == "--idle-limit") return &options.idleLimit;
     if (name == "--visca") return &options.visca;
     if (name == "--visca-map") return &options.viscaMap;
+    if (name == "--midi-map") return &options.midiMap;
     return nullptr;
 }
 

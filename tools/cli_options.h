@@ -31,6 +31,8 @@ struct Options {
     std::optional<std::string> viscaMap;   // --visca-map FILE
     std::vector<std::string> viscaAllow;   // --visca-allow ADDR[/BITS], each one given
     bool noReleaseAtStart = false;         // --no-release-at-start
+    // controllers
+    std::optional<std::string> midiMap;  // --midi-map FILE
 };
 
 // Options may stand before or after the command; "--" ends them. On error returns nullopt and

@@ -9,6 +9,7 @@
 #include "tools/cli_setup.h"
 #include "tools/commands/batch_command.h"
 #include "tools/commands/command_table.h"
+#include "tools/commands/midi_command.h"
 
 namespace velmoractl {
 
@@ -58,6 +59,7 @@ int RunVelmoractl(const std::vector<std::string>& arguments)
         report.Fail(UsageFailure(problem + "; " + UsageLine(command)));
         return report.Finish();
     }
+    if (command->name == "midi") return RunMidi(options);
     if (!command->run)
         return command->name == "serve" ? velmora::bridge::RunServe(options) : RunBatch(options);
 

@@ -25,6 +25,10 @@ find_wine || { echo "windows: wine64 not found"; record 0 1 0; exit 1; }
 # GoogleTest executables. Folders for Linux or Qt alone stay out.
 libraries=(velmora_backend velmora_windows velmora_xu velmora_identity velmora_visca)
 tests=(velmora_windows_tests velmora_win_decoder_tests velmora_packet_tests velmora_xu_tests velmora_visca_tests)
+# Gamepads and MIDI: the mappings, WinMM's MIDI input and SDL2's game controllers (SDL2 for Windows
+# built once by scripts/sdl2-mingw.sh and cached), with the probe that links them all.
+libraries+=(velmora_controllers velmora_midi_source velmora_gamepad_source velmora-gamepad-probe)
+tests+=(velmora_controller_tests)
 
 # Configure and build one architecture; any warning from our own sources fails the stage.
 cross_build() {
@@ -45,8 +49,18 @@ cross_build() {
   elapsed "$arch cross-build" "$t0"
 }
 
-cross_build i686 || { record 0 1 0; exit 1; }
-cross_build x86_64 -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" || { record 0 1 0; exit 1; }
+sdl2_prefix() {  # ARCH: SDL2 for Windows, built on the first run (a few minutes), then cached
+  local t0 prefix
+  t0=$(date +%s)
+  prefix=$(timeout 3600 bash "$root/scripts/sdl2-mingw.sh" "$1" 2> "$build/sdl2-mingw-$1.log" | tail -1)
+  [ -f "$prefix/.complete" ] || { tail -20 "$build/sdl2-mingw-$1.log"; echo "windows: SDL2 for $1 cannot be built" >&2; return 1; }
+  elapsed "SDL2 for $1" "$t0" >&2
+  echo "$prefix"
+}
+sdl_i686=$(sdl2_prefix i686) && sdl_x86_64=$(sdl2_prefix x86_64) || { record 0 1 0; exit 1; }
+cross_build i686 -DVELMORA_SDL2_PREFIX="$sdl_i686" || { record 0 1 0; exit 1; }
+cross_build x86_64 -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" -DVELMORA_SDL2_PREFIX="$sdl_x86_64" ||
+  { record 0 1 0; exit 1; }
 
 # wine, headless: a scratch prefix, no display, no .NET or Gecko installers. A persistent server
 # and one program started first, so that no helper inherits the pipes of the test runs.

@@ -31,12 +31,19 @@ source "$root/scripts/wine-stage.sh"
 source "$root/scripts/build-warnings.sh"
 find_wine || { echo "$stage: wine64 not found"; record 0 1 0; exit 1; }
 
-# The Qt GUI tests of the window, its keys and hotkeys, device list and device change (the Linux-only cases stay
-# out through CMake), the program and the helper that sends it device-change messages.
+# SDL2 for Windows (gamepads), which configure_qt_cross takes from the cache.
+t0=$(date +%s)
+if ! timeout 3600 bash "$root/scripts/sdl2-mingw.sh" x86_64 > "$build/sdl2-mingw-x86_64.log" 2>&1; then
+  tail -20 "$build/sdl2-mingw-x86_64.log"; echo "$stage: SDL2 for Windows cannot be built"; record 0 1 0; exit 1
+fi
+elapsed "SDL2 for Windows" "$t0"
+
+# The Qt GUI tests of the window, its keys and hotkeys, device list and device change (the Linux-only
+# cases stay out through CMake), the program and the helper that sends it device-change messages.
 tests=(velmora_window_tests velmora_key_tests velmora_device_tests velmora_startup_tests
   velmora_device_change_tests velmora_config_tests velmora_window_config_tests velmora_window_xu_tests
   velmora_hotkeys_tests velmora_hotkey_window_tests)
-targets=("${tests[@]}" velmora velmora-send-device-change velmoractl)
+targets=("${tests[@]}" velmora velmora-send-device-change velmoractl velmora-gamepad-probe)
 
 t0=$(date +%s)
 if ! configure_qt_cross "$dir" "$qt" "$dir.configure.log"; then

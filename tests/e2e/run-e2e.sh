@@ -60,19 +60,21 @@ if [ -z "$deb" ]; then
   [ -n "$deb" ] || skip "cannot download $package"
 fi
 
-# Only the kernel image and the module trees the VM loads from.
+# Only the kernel image and the module trees the VM loads from; extracted again when this list changes.
+trees=('./boot/vmlinuz-*' './lib/modules/*/modules.builtin*' './lib/modules/*/modules.order'
+  './lib/modules/*/kernel/drivers/usb/*' './lib/modules/*/kernel/drivers/media/*'
+  './lib/modules/*/kernel/drivers/virtio/*' './lib/modules/*/kernel/fs/*' './lib/modules/*/kernel/net/*'
+  './lib/modules/*/kernel/lib/*' './lib/modules/*/kernel/drivers/input/*' './lib/modules/*/kernel/drivers/hid/*'
+  './lib/modules/*/kernel/sound/*')
 tree="$cache/$package"
-if [ ! -f "$tree/.extracted" ]; then
+if [ "$(cat "$tree/.extracted" 2> /dev/null)" != "${trees[*]}" ]; then
   say "extracting $(basename "$deb")"
   rm -rf "$tree" && mkdir -p "$tree"
-  dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$tree" --wildcards './boot/vmlinuz-*' \
-    './lib/modules/*/modules.builtin*' './lib/modules/*/modules.order' \
-    './lib/modules/*/kernel/drivers/usb/*' './lib/modules/*/kernel/drivers/media/*' \
-    './lib/modules/*/kernel/drivers/virtio/*' './lib/modules/*/kernel/fs/*' './lib/modules/*/kernel/net/*' \
-    './lib/modules/*/kernel/lib/*' || { echo "e2e: cannot extract $deb" >&2; exit 1; }
+  dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$tree" --wildcards "${trees[@]}" ||
+    { echo "e2e: cannot extract $deb" >&2; exit 1; }
   version=$(ls "$tree/lib/modules")
   busybox depmod -b "$tree" "$version" || { echo "e2e: depmod failed" >&2; exit 1; }
-  touch "$tree/.extracted"
+  echo "${trees[*]}" > "$tree/.extracted"
 fi
 version=$(ls "$tree/lib/modules")
 vmlinuz=$(ls "$tree"/boot/vmlinuz-* | head -1)
@@ -86,6 +88,8 @@ cp /bin/busybox "$init/bin/busybox"
 
 # The modules the checks need and everything they depend on, decompressed for busybox insmod.
 wanted="vhci_hcd usbip_core uvcvideo 9p 9pnet_virtio virtio_pci overlay"
+# Gamepads (a uinput pad read through evdev) and MIDI (snd-virmidi's ports on the sequencer).
+wanted+=" uinput evdev joydev hid snd_virmidi snd_seq_dummy snd_seq_midi snd_rawmidi snd_seq"
 modules=$(awk -v wanted="$wanted" '
   BEGIN { n = split(wanted, w, " "); for (i = 1; i <= n; i++) want[w[i]] = 1 }
   { sub(":", "", $1); name = $1; sub(".*/", "", name); sub(/\.ko.*/, "", name); gsub("-", "_", name)

@@ -942,6 +942,7 @@ check_windows_filter() {
 check_windows_programs() {
   if [ -n "${wine_skip:-}" ]; then
     skip windows-velmoractl "$wine_skip"; skip windows-window "$wine_skip"; skip windows-filter "$wine_skip"
+    skip windows-gamepad-adapter "$wine_skip"
     return
   fi
   find_wine || { fail windows-velmoractl "wine64 not found in the VM"; return; }
@@ -949,15 +950,208 @@ check_windows_programs() {
   start_camera windows || { fail windows-velmoractl "no camera"; return; }
   # wine names a capture device by its node's name.
   read -r windows_label < "/sys/class/video4linux/${video##*/}/name"
-  local started=$SECONDS
+  local started=$SECONDS pad_out=$out/windows-virtual-pad.txt pad_pid=
+  # The virtual pad before wine: its device service takes in the pads there are when it starts.
+  [ -c /dev/uinput ] && start_pad
   # wine's own start-up (its services) once, before the programs.
   prepare_wine_prefix "$out/wine-start.txt" || { fail windows-velmoractl "wine does not start"; return; }
   note "wine started in $((SECONDS - started)) s"
   check_windows_velmoractl
   check_windows_window
   check_windows_filter
+  check_windows_gamepad
   stop_wine
   note "the Windows programs took $((SECONDS - started)) s with wine's start"
+}
+
+# --- gamepads and MIDI controllers -------------------------------------------------------------
+
+# The lines of the gamepad probe's output other than axis values, joined with '|'.
+probe_lines() { grep -v '^axis ' "$1" | tr '\n' '|'; }
+ended() { ! kill -0 "$1" 2> /dev/null; }
+# Ticks of CPU (user and system, 1/100 s) a process has used.
+cpu_ticks() { local stat; read -r stat < "/proc/$1/stat"; stat=${stat##*) }; set -- $stat; echo $((${12} + ${13})); }
+
+# Starts a virtual Xbox 360 pad (uinput) driven through file descriptor 8; its output in $pad_out.
+start_pad() {
+  local pad_in=/run/velmora-pad.in
+  rm -f "$pad_in" && mkfifo "$pad_in"
+  "$build/tests/e2e/velmora-virtual-pad" < "$pad_in" > "$pad_out" 2>&1 &
+  pad_pid=$!
+  exec 8> "$pad_in"
+  wait_for 10 grep -q '^ready' "$pad_out"
+}
+pad() { echo "$*" >&8; }
+# Unplugs it.
+stop_pad() { pad quit; exec 8>&-; wait "$pad_pid"; }
+# The probe has printed line $2 at least $1 times.
+printed() { [ "$(grep -cx "$2" "$probe_out")" -ge "$1" ]; }
+
+# The gamepad adapter (velmora-gamepad-probe: SDL2's game controllers on evdev, the default mapping)
+# with `any`, started before there is a pad, against a virtual Xbox 360 pad made with uinput: the pad
+# plugged is taken; A down and up; the left stick held up 0.8 s and let go; 10 s idle with the pad
+# connected (the probe must use no CPU: nothing polls); the stick held up and the pad unplugged,
+# which releases zoom-in at once; a pad plugged again is taken again.
+check_gamepad_adapter() {
+  local name=gamepad-adapter pad_out=$out/virtual-pad.txt probe_out=$out/gamepad-probe.txt pad_pid probe_pid
+  local before idle expected got pad_name="X360 Controller"
+  [ -x "$build/tests/e2e/velmora-gamepad-probe" ] || { skip $name "velmora-gamepad-probe is not built"; return; }
+  [ -c /dev/uinput ] || { fail $name "no /dev/uinput (module uinput)"; return; }
+  "$build/tests/e2e/velmora-gamepad-probe" any > "$probe_out" 2>&1 &
+  probe_pid=$!
+  if ! wait_for 60 grep -qx 'ready\|.*not built in.*' "$probe_out" || grep -q 'not built in' "$probe_out"; then
+    grep -q 'not built in' "$probe_out" && { skip $name "built without SDL2 (libsdl2-dev)"; return; }
+    fail $name "the probe did not start: $(probe_lines "$probe_out")"; kill "$probe_pid"; return
+  fi
+  if ! start_pad; then
+    fail $name "the virtual pad did not start: $(tr '\n' '|' < "$pad_out")"; kill "$probe_pid"; return
+  fi
+  wait_for 20 printed 1 "connected 0 $pad_name"
+  pad button a 1; wait_for 10 printed 1 'action press menu'
+  pad button a 0; wait_for 10 printed 1 'action release menu'
+  pad axis ly -30000; wait_for 10 printed 1 'action press zoom-in'
+  nap 0.8
+  pad axis ly 0; wait_for 10 printed 1 'action release zoom-in'
+  before=$(cpu_ticks "$probe_pid")
+  nap 10
+  idle=$(( $(cpu_ticks "$probe_pid") - before ))
+  note "$name: the probe used $idle tick(s) of CPU in 10 s idle with the pad connected"
+  pad axis ly -32768; wait_for 10 printed 2 'action press zoom-in'
+  stop_pad
+  wait_for 20 printed 2 'action release zoom-in'
+  start_pad && wait_for 20 printed 2 "connected 0 $pad_name"
+  stop_pad
+  wait_for 20 printed 2 "disconnected 0 $pad_name"
+  kill -TERM "$probe_pid"  # a background job of this shell ignores SIGINT
+  wait "$probe_pid"
+  # The release comes with the removal: from the pad's node hanging up (after "disconnected") or from
+  # SDL centring the axes of a pad it found gone (before), whichever the adapter heard first.
+  local before_gone="ready|connected 0 $pad_name|button a down|action press menu|button a up|action release menu|"
+  before_gone+="action press zoom-in|action release zoom-in|action press zoom-in|"
+  local after_gone="connected 0 $pad_name|disconnected 0 $pad_name|"
+  expected="${before_gone}disconnected 0 $pad_name|action release zoom-in|$after_gone"
+  got=$(probe_lines "$probe_out")
+  if [ "$got" = "${before_gone}action release zoom-in|disconnected 0 $pad_name|$after_gone" ]; then
+    got=$expected
+  fi
+  if [ "$got" != "$expected" ]; then
+    fail $name "the probe printed '$got', expected '$expected'"
+  elif [ "$idle" -gt 1 ]; then
+    fail $name "the probe used $idle ticks of CPU in 10 s idle"
+  else
+    finish_check $name
+  fi
+}
+
+# The same with systemd-udevd running, as on a desktop: SDL then finds pads through udev, and the
+# adapter wakes on its own udev monitor. The pad plugged after the probe started is taken, A acts,
+# unplugging it is followed.
+check_gamepad_adapter_udev() {
+  local name=gamepad-adapter-udev pad_out=$out/virtual-pad-udev.txt probe_out=$out/gamepad-probe-udev.txt
+  local pad_pid probe_pid got pad_name="X360 Controller"
+  [ -x "$build/tests/e2e/velmora-gamepad-probe" ] && [ -c /dev/uinput ] || { skip $name "no probe or no uinput"; return; }
+  "$build/tests/e2e/velmora-gamepad-probe" any > "$probe_out" 2>&1 &
+  probe_pid=$!
+  wait_for 60 grep -qx ready "$probe_out"
+  start_pad || { fail $name "the virtual pad did not start"; kill "$probe_pid"; return; }
+  wait_for 20 printed 1 "connected 0 $pad_name"
+  pad button a 1; wait_for 10 printed 1 'action press menu'
+  pad button a 0; wait_for 10 printed 1 'action release menu'
+  stop_pad
+  wait_for 20 printed 1 "disconnected 0 $pad_name"
+  kill -TERM "$probe_pid"
+  wait "$probe_pid"
+  got=$(probe_lines "$probe_out")
+  if [ "$got" != "ready|connected 0 $pad_name|button a down|action press menu|button a up|action release menu|disconnected 0 $pad_name|" ]; then
+    fail $name "the probe printed '$got'"
+  else
+    finish_check $name
+  fi
+}
+
+# The same adapter built for Windows, under wine (run by check_windows_programs, with the virtual pad
+# plugged before wine started): SDL2 for Windows reads it through wine's XInput. A and the stick act,
+# unplugging the pad releases; the probe's CPU over 10 s with the pad connected is noted. What serve's
+# gamepad front end on Windows will build on.
+check_windows_gamepad() {
+  local name=windows-gamepad-adapter probe_out=$out/windows-gamepad-probe.txt probe_pid got before_gone idle
+  local probe="$windows_build/tests/e2e/velmora-gamepad-probe.exe"
+  [ -f "$probe" ] || { skip $name "velmora-gamepad-probe.exe is not built"; return; }
+  [ -n "$pad_pid" ] && kill -0 "$pad_pid" 2> /dev/null || { fail $name "no virtual pad (uinput)"; return; }
+  (cd /tmp && WINEDEBUG=-all exec "$wine64" "$probe" any > "$probe_out.raw" 2>&1) &
+  probe_pid=$!
+  wait_for 60 grep -q '^ready\|not built in' "$probe_out.raw"
+  if grep -q 'not built in' "$probe_out.raw"; then
+    stop_pad; skip $name "built without SDL2 for Windows (scripts/sdl2-mingw.sh)"; return
+  fi
+  pad button a 1; wait_for 10 grep -q 'action press menu' "$probe_out.raw"
+  pad button a 0; wait_for 10 grep -q 'action release menu' "$probe_out.raw"
+  pad axis ly -30000; wait_for 10 grep -q 'action press zoom-in' "$probe_out.raw"
+  nap 0.8
+  pad axis ly 0; wait_for 10 grep -q 'action release zoom-in' "$probe_out.raw"
+  idle=$(cpu_ticks "$probe_pid")
+  nap 10
+  idle=$(( $(cpu_ticks "$probe_pid") - idle ))
+  pad axis ly -30000; nap 1
+  stop_pad
+  wait_for 10 grep -q '^disconnected' "$probe_out.raw"
+  kill -TERM "$probe_pid"
+  wait "$probe_pid" 2> /dev/null
+  tr -d '\r' < "$probe_out.raw" > "$probe_out"
+  got=$(probe_lines "$probe_out")
+  note "$name: the probe under wine printed '$got'; $idle tick(s) of CPU in 10 s with the pad connected"
+  before_gone="action press menu|button a up|action release menu|action press zoom-in|action release zoom-in|"
+  before_gone+="action press zoom-in|"
+  # The release comes with the removal, before or after "disconnected" (see check_gamepad_adapter).
+  case "$got" in
+    "connected 0 "*"|ready|button a down|${before_gone}disconnected 0 "*"|action release zoom-in|" | \
+      "connected 0 "*"|ready|button a down|${before_gone}action release zoom-in|disconnected 0 "*"|")
+      finish_check $name ;;
+    *) fail $name "the probe printed '$got'" ;;
+  esac
+}
+
+# velmoractl midi learn on snd-virmidi's first port (its sequencer client, by name), the bytes written
+# to the port's raw MIDI node: note 62 on and off print with the default mapping's line; a port that
+# does not exist is named with those there are (exit 2); the port disconnected ends it (exit 4).
+check_midi_learn() {
+  local name=midi-learn learn_out=$out/midi-learn.txt learn_err=$out/midi-learn.err port client raw learn_pid code
+  local expected got
+  have_ctl $name || return
+  [ -c /dev/snd/seq ] || { fail $name "no /dev/snd/seq (snd-seq)"; return; }
+  note "$name: $(aconnect -i | tr '\n' '|')"
+  # 'Virtual Raw MIDI C-D': the sequencer client fed by the raw MIDI node of card C, device D.
+  port=$(aconnect -i | sed -n "s/^client [0-9]*: '\(Virtual Raw MIDI [0-9]*-[0-9]*\)'.*/\1/p" | head -1)
+  client=$(aconnect -i | sed -n "s/^client \([0-9]*\): '$port'.*/\1/p")
+  raw=/dev/snd/midiC${port##* }
+  raw=${raw/-/D}
+  [ -n "$port" ] && [ -c "$raw" ] || { fail $name "no snd-virmidi port (client '$port', node '$raw')"; return; }
+  velmoractl midi learn 99:0
+  if [ "$ctl_code" != 2 ] || [[ $ctl_err != *"no MIDI port '99:0' (there are "*"$client:0 (Virtual Raw MIDI"* ]]; then
+    fail $name "a port that does not exist: exit $ctl_code, '$ctl_err'"; return
+  fi
+  "$ctl" midi learn "$port" > "$learn_out" 2> "$learn_err" &
+  learn_pid=$!
+  if ! wait_for 30 grep -q 'learning from MIDI port' "$learn_err"; then
+    fail $name "learn did not start: $(tr '\n' '|' < "$learn_err")"; kill "$learn_pid"; return
+  fi
+  printf '\x90\x3e\x7f' > "$raw"
+  printf '\x80\x3e\x00\xf8' > "$raw"
+  wait_for 10 grep -q note-off "$learn_out"
+  aconnect -d "$client:0" "$(aconnect -o | sed -n "s/^client \([0-9]*\): 'velmoractl'.*/\1/p"):0"
+  wait_for 10 ended "$learn_pid" || kill "$learn_pid"
+  wait "$learn_pid"
+  code=$?
+  expected="note-on 62 velocity 127 channel 1 note 62 zoom-in|note-off 62 velocity 0 channel 1 note 62 zoom-in|"
+  got=$(tr -s ' ' < "$learn_out" | tr '\n' '|')
+  note "$name: learn printed '$got', then '$(tr '\n' '|' < "$learn_err")', exit $code"
+  if [ "$got" != "$expected" ]; then
+    fail $name "learn printed '$got', expected '$expected'"
+  elif [ "$code" != 4 ] || ! grep -q "$client:0 (Virtual Raw MIDI.*): it was disconnected" "$learn_err"; then
+    fail $name "disconnected: exit $code, '$(tr '\n' '|' < "$learn_err")'"
+  else
+    finish_check $name
+  fi
 }
 
 # --- run --------------------------------------------------------------------------------------
@@ -986,10 +1180,13 @@ check_pulled_mid_status
 check_serve
 check_serve_lease
 check_serve_visca
+check_gamepad_adapter
+check_midi_learn
 check_window_follows window-kernel-uevents
 check_window_pulled_mid_status
 if start_udevd; then
   check_window_follows window-systemd-udevd
+  check_gamepad_adapter_udev
 else
   fail window-systemd-udevd "systemd-udevd cannot be started"
 fi

@@ -139,5 +139,20 @@ TEST_F(CtlFailureTest, ABrokenSimulatorConfigurationIsABadArgument)
     ExpectFailure("[camera]\nshutter = fast\n", {"list"}, 2, "line 2");
 }
 
+// A port that does not exist is a bad argument (whether or not there is a sequencer at all), and so
+// is a MIDI mapping file, every bad line of it named.
+TEST_F(CtlFailureTest, MidiLearnNamesAMissingPortAndEveryBadMappingLine)
+{
+    ExpectFailure("", {"midi", "learn", "no-such-port"}, 2, "no MIDI port 'no-such-port'");
+    const std::string map = WriteFile("pads.txt", "note 60 live\nnote 61 lve\ncc 200 menu\n");
+    const CtlResult result = Run("", {"midi", "learn", "x", "--midi-map", QString::fromStdString(map)});
+    EXPECT_EQ(result.exitCode, 2);
+    const std::vector<std::string> lines = result.MessageLines();
+    ASSERT_EQ(lines.size(), 2u) << result.err;
+    EXPECT_NE(lines[0].find("pads.txt: line 2: unknown key 'lve'"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("pads.txt: line 3: cc takes a number from 0 to 127"), std::string::npos)
+        << lines[1];
+}
+
 }  // namespace
 }  // namespace velmoractl_test

@@ -260,6 +260,27 @@ Example (a batch):
   key zoom-in release
 )",
      1, 1, false, false, true, RunWait, CheckWait},
+    {"midi", "midi learn PORT [--midi-map FILE]",
+     "print each MIDI message from PORT with the mapping line that binds it",
+     R"(Listens to a MIDI controller and prints each note on and off, control change and program
+change it sends, with the line of a MIDI mapping file that binds it: the line of the default
+mapping or of --midi-map FILE where one does, else the line to write, with KEY (or macro NAME)
+to fill in. Press the pads one by one and collect the lines into a file.
+PORT: on Linux an ALSA sequencer port as 'aconnect -l' lists it, by client:port (20:0), by
+client number, or by the client's or the port's name; on Windows the device's number (0 the
+first) or name. A port that does not exist is named with those there are (exit 2); a port that
+goes away ends it (exit 4). With --json one compact JSON document a line.
+The default mapping: notes 60 to 71 (middle C up) are live normal zoom-in focus-in menu
+focus-out zoom-out ae awb lock1 lock2 lock3, in the window's order.
+Mapping lines ('#' comments, one input a line):
+  [channel C] note N KEY       note on holds KEY, note off lets go
+  [channel C] cc N KEY         a value of 64 and up holds KEY, below 38 lets go
+  [channel C] program N KEY    clicks KEY; or ... macro NAME to run a macro
+Examples:
+  velmoractl midi learn 20:0
+  velmoractl midi learn 'nanoPAD2' --midi-map pads.txt
+)",
+     0, 2, false, false, false, nullptr, nullptr},
 };
 
 }  // namespace
@@ -290,6 +311,7 @@ std::string CheckArguments(const CommandSpec& command, const Options& options)
     if (options.keepGoing && command.name != "batch") return "--keep-going applies to batch only";
     if (options.macros && command.name != "macro" && command.name != "macros" && command.name != "batch")
         return "--macros applies to macro, macros and batch only";
+    if (options.midiMap && command.name != "midi") return "--midi-map applies to midi learn only";
     const bool serveOption = options.http || options.tokenFile || options.holdLimit || options.idleLimit ||
                              options.quiet || options.visca || options.viscaMap ||
                              !options.viscaAllow.empty() || options.noReleaseAtStart;
