@@ -309,8 +309,9 @@ std::string CheckArguments(const CommandSpec& command, const Options& options)
         return std::string(option) + " applies to read and write only";
     }
     if (options.keepGoing && command.name != "batch") return "--keep-going applies to batch only";
-    if (options.macros && command.name != "macro" && command.name != "macros" && command.name != "batch")
-        return "--macros applies to macro, macros and batch only";
+    if (options.macros && command.name != "macro" && command.name != "macros" && command.name != "batch" &&
+        command.name != "serve")
+        return "--macros applies to macro, macros, batch and serve only";
     if (options.midiMap && command.name != "midi") return "--midi-map applies to midi learn only";
     const bool serveOption = options.http || options.tokenFile || options.holdLimit || options.idleLimit ||
                              options.quiet || options.visca || options.viscaMap ||
