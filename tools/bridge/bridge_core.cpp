@@ -319,8 +319,8 @@ void BridgeCore::Stop(std::function<void(std::size_t)> done)
     auto released = std::make_shared<std::size_t>(0);
     ReleaseHeld([](const std::string&, int, Owner) { return true; }, HoldEnd::Stopping,
                 [released](std::size_t count) { *released = count; });
-    m_worker.SubmitOwed([&worker = m_worker, done, released](CameraHost&) {
-        worker.Answer([done, released] { done(*released); });
+    m_worker.SubmitOwed([this, &worker = m_worker, done, released](CameraHost&) {
+        worker.Answer([this, done, released] { done(*released + m_releasedAtStop); });
     });
 }
 

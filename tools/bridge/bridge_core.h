@@ -132,6 +132,7 @@ private:
     std::vector<std::weak_ptr<Subscriber>> m_subscribers;
     Owner m_lastOwner = HttpOwner;
     std::map<Owner, std::shared_ptr<Run>> m_runs;
+    std::size_t m_releasedAtStop = 0;  // by the macros stopping cancelled
     bool m_stopping = false;
     bool m_wakePosted = false;
 };

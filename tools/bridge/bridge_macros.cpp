@@ -80,6 +80,7 @@ void BridgeCore::RunMacro(MacroRequest request, std::function<void(const MacroOu
     run->done = std::move(done);
     const std::optional<std::string> device = request.device;
     run->request = std::move(request);
+    m_clients[id] = run->request.client;
     m_runs.emplace(id, run);
     Urgent<KeyOutcome>([device, id](CameraHost& host) { return host.StartMacro(device, id); },
                        [this, id, anyDevice = !device](KeyOutcome started) {
@@ -148,6 +149,7 @@ void BridgeCore::EndRun(Owner id, std::optional<MacroEnd> end, std::string by,
     if (found == m_runs.end()) return;
     const std::shared_ptr<Run> run = found->second;
     m_runs.erase(found);
+    m_clients.erase(id);
     run->timer.cancel();
     run->runner.Cancel();  // what it holds is released on the camera thread, where it is known
     run->outcome.finished = !end;
@@ -179,6 +181,8 @@ void BridgeCore::EndRun(Owner id, std::optional<MacroEnd> end, std::string by,
                                             for (const KeyWrite& write : outcome.writes) {
                                                 run->outcome.writes.push_back(write);
                                                 run->outcome.steps.push_back(-1);
+                                                if (m_stopping && write.status == StatusOk)
+                                                    ++m_releasedAtStop;
                                             }
                                         }
                                         if (run->started) PublishMacro(BridgeEvent::Kind::MacroEnded, *run);
