@@ -526,10 +526,13 @@ TEST_F(ServeTest, ListenersRefuseToStartWithoutTheirSafeguard)
         {{"--macros", "missing"}, {"missing: cannot be read"}},
         {{"--macros", "short", "--visca", "127.0.0.1:0", "--visca-map", "recall"},
          {"recall: line 1: no macro wide in short"}},
+        {{"--macros", "short", "--visca", "127.0.0.1:0", "--visca-map", "long", "--hold-limit", "2"},
+         {"long: line 1: the nudge of 2500 ms is longer than the hold limit (2000 ms)"}},
     };
     WriteFile("shots", "[wide]\nnudge zoom-in 0\n[reset]\nclick nothing\n");
     WriteFile("short", "[reset]\nclick normal\n");
     WriteFile("recall", "memory-recall 5 macro wide\n");
+    WriteFile("long", "zoom-tele nudge zoom-in 2500\n");
     for (const auto& attempt : refused) {
         const CtlResult result = Run(Camera(), QStringList{"serve"} + attempt.options);
         EXPECT_EQ(result.exitCode, 2) << result.err;

@@ -164,10 +164,15 @@ std::optional<velmoractl::Failure> ReadServeMacros(const velmoractl::Options& op
         velmoractl::ReportMacroProblems(loaded, options.json, report);
         return report.Failed() ? std::optional(*report.FirstFailure()) : std::nullopt;
     }
-    for (const auto& [line, name] : settings.viscaMapping.Macros()) {
-        if (!settings.macros.Find(name))
-            return Usage((options.viscaMap ? *options.viscaMap : std::string("--visca-map")) + ": line " +
-                         std::to_string(line) + ": no macro " + name + " in " + settings.macrosPath);
+    for (const ViscaMapping::MacroUse& use : settings.viscaMapping.Macros()) {
+        const std::string where = (options.viscaMap ? *options.viscaMap : std::string("--visca-map")) +
+                                  ": line " + std::to_string(use.line);
+        if (use.name.empty() && use.ms > settings.holdLimit.count())
+            return Usage(where + ": the nudge of " + std::to_string(use.ms) +
+                         " ms is longer than the hold limit (" + std::to_string(settings.holdLimit.count()) +
+                         " ms)");
+        if (!use.name.empty() && !settings.macros.Find(use.name))
+            return Usage(where + ": no macro " + use.name + " in " + settings.macrosPath);
     }
     return std::nullopt;
 }

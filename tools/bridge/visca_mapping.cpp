@@ -229,8 +229,9 @@ ViscaMappingParse ParseViscaMapping(std::string_view text)
             } else {
                 first = lineNumber;
                 result.mapping.Set(entry->command, entry->memory, entry->step);
-                if (entry->step.action == ViscaKeyStep::Action::Macro)
-                    result.mapping.AddMacroUse(lineNumber, entry->step.macro);
+                if (entry->step.action == ViscaKeyStep::Action::Macro ||
+                    entry->step.action == ViscaKeyStep::Action::Nudge)
+                    result.mapping.AddMacroUse({lineNumber, entry->step.macro, entry->step.ms});
             }
         }
         if (!error.empty()) result.errors.push_back("line " + std::to_string(lineNumber) + ": " + error);

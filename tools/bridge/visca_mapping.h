@@ -46,13 +46,15 @@ public:
 
     bool operator==(const ViscaMapping& other) const { return m_steps == other.m_steps; }
 
-    // Each macro a step names, with its line in the mapping file, for serve to look up.
+    // Each macro a step names and each nudge, with its line in the mapping file, for serve to check
+    // against its macros file and hold limit.
     struct MacroUse {
         int line = 0;
-        std::string name;
+        std::string name;  // empty: a nudge
+        int ms = 0;        // a nudge's time
     };
     const std::vector<MacroUse>& Macros() const { return m_macros; }
-    void AddMacroUse(int line, std::string name) { m_macros.push_back(MacroUse{line, std::move(name)}); }
+    void AddMacroUse(MacroUse use) { m_macros.push_back(std::move(use)); }
 
     // Each command has a slot, each memory of MemoryRecall one of its own.
     static constexpr std::size_t SlotCount = ViscaCommandCount - 1 + ViscaMemoryCount;
