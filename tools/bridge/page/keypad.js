@@ -261,6 +261,8 @@
       case 'macro-cancelled':
         if (event.device && (running.get(event.device.id) || {}).macro === event.macro) running.delete(event.device.id);
         showRunning();
+        if (event.device) held.set(event.device.id, event.held || []);
+        showHeld();
         break;
       case 'arrival':
         devices = devices.filter((d) => d.id !== event.device.id).concat([event.device]);
@@ -278,6 +280,7 @@
         showConnected();
         break;
       case 'key':
+      case 'macro-step':
       case 'hold-released':
         if (!event.device) break;
         held.set(event.device.id, event.held || []);
