@@ -106,7 +106,8 @@ private:
     struct Run;
     template <typename Result>
     void Urgent(std::function<Result(CameraHost&)> fn, std::function<void(Result)> then);
-    void Step(Owner run);
+    // due: the time the step's wait ends, when its timer fired ahead of it.
+    void Step(Owner run, std::optional<std::chrono::steady_clock::time_point> due = std::nullopt);
     void EndRun(Owner run, std::optional<MacroEnd> end, std::string by = {},
                 std::optional<BridgeFailure> failure = std::nullopt, const KeyOutcome* released = nullptr);
     // Ends the runs a starter tied to itself (cancelOnGone), or every run.

@@ -1,10 +1,12 @@
 // The bridge's macro runs: MacroRunner on the event loop, one timer a run, each step sent ahead of
-// the camera's queue. The camera thread knows which run a device's keypad belongs to
-// (CameraHost::StartMacro), so a key pressed there cancels the run before the press goes out.
+// the camera's queue (one due after a wait a little early, written at its time by the camera thread). The
+// camera thread knows which run a device's keypad belongs to (CameraHost::StartMacro), so a key pressed there
+// cancels the run before the press goes out.
 #include <algorithm>
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <cctype>
+#include <thread>
 
 #include "keys/key_table.h"
 #include "keys/macro_runner.h"
@@ -15,6 +17,10 @@ namespace velmora::bridge {
 namespace {
 
 using Clock = MacroRunner::Clock;
+
+// A step that is due after a wait goes to the camera thread this long before, which writes it at its
+// time: one thread's wake-up, not the loop's and then the camera thread's, is in a nudge's error.
+constexpr std::chrono::milliseconds kStepLead(2);
 
 bool SameText(const std::string& a, const std::string& b)
 {
@@ -100,17 +106,25 @@ void BridgeCore::RunMacro(MacroRequest request, std::function<void(const MacroOu
                        });
 }
 
-void BridgeCore::Step(Owner id)
+void BridgeCore::Step(Owner id, std::optional<Clock::time_point> due)
 {
     const auto found = m_runs.find(id);
     if (found == m_runs.end()) return;
     Run& run = *found->second;
-    const MacroRunner::Action action = run.runner.Next(Clock::now());
-    if (action.kind == MacroRunner::Action::Kind::Done) return EndRun(id, std::nullopt);
-    if (action.kind == MacroRunner::Action::Kind::Wait) {
-        run.timer.expires_at(action.until);
+    const MacroRunner::Action action = run.runner.Next(due ? std::max(*due, Clock::now()) : Clock::now());
+    if (action.kind == MacroRunner::Action::Kind::Done) {
+        if (!due || *due <= Clock::now()) return EndRun(id, std::nullopt);
+        // A last wait ends at its time.
+        run.timer.expires_at(*due);
         run.timer.async_wait([this, id](const boost::system::error_code& error) {
-            if (!error) Step(id);
+            if (!error) EndRun(id, std::nullopt);
+        });
+        return;
+    }
+    if (action.kind == MacroRunner::Action::Kind::Wait) {
+        run.timer.expires_at(action.until - kStepLead);
+        run.timer.async_wait([this, id, until = action.until](const boost::system::error_code& error) {
+            if (!error) Step(id, until);
         });
         return;
     }
@@ -123,7 +137,10 @@ void BridgeCore::Step(Owner id)
     request.macroStep = true;
     request.plan = [slot = action.slot](const HeldKeys& held) { return StepSlots(slot, held); };
     Urgent<KeyOutcome>(
-        [request](CameraHost& host) { return host.RunKey(request); },
+        [request, due](CameraHost& host) {
+            if (due) std::this_thread::sleep_until(*due);
+            return host.RunKey(request);
+        },
         [this, id, step = action.step](KeyOutcome outcome) {
             const auto found = m_runs.find(id);
             // Cancelled on the camera thread: the cancel is on its way here.
