@@ -69,12 +69,17 @@ void BridgeCore::Urgent(std::function<Result(CameraHost&)> fn, std::function<voi
 
 void BridgeCore::RunMacro(MacroRequest request, std::function<void(const MacroOutcome&)> done)
 {
-    if (m_stopping) {
+    // Runs still ending count as well: a client sending macro after macro finds the bound as one
+    // sending keys does.
+    if (m_stopping || m_runs.size() >= m_worker.Capacity()) {
         MacroOutcome outcome;
         outcome.name = request.macro.name;
-        outcome.end = MacroEnd::Stopping;
+        outcome.end = m_stopping ? MacroEnd::Stopping : MacroEnd::Failed;
         outcome.failure =
-            BridgeFailure{FailureKind::Stopping, "stopping", "the bridge is stopping", std::nullopt};
+            m_stopping
+                ? BridgeFailure{FailureKind::Stopping, "stopping", "the bridge is stopping", std::nullopt}
+                : BridgeFailure{FailureKind::Busy, "busy", "the camera is busy: too many macros wait for it",
+                                std::nullopt};
         boost::asio::post(m_loop, [done = std::move(done), outcome] { done(outcome); });
         return;
     }
