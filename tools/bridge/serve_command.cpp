@@ -1,5 +1,6 @@
 #include "tools/bridge/serve_command.h"
 
+#include <algorithm>
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/ip/address.hpp>
 #include <cmath>
@@ -16,6 +17,7 @@
 #include "tools/bridge/setting_file.h"
 #include "tools/bridge/visca_server.h"
 #include "tools/cli_report.h"
+#include "tools/macros/macros_load.h"
 
 namespace velmora::bridge {
 
@@ -145,6 +147,36 @@ void PrintPhoneLinks(const std::string& listen, unsigned short port, const std::
     if (!code.empty()) std::fprintf(stderr, "%s", code.c_str());
 }
 
+// The macros file: --macros FILE, which must be there, or the default file when there is one. Its
+// bad lines are named, each on a line of its own; the failure ends serve before it starts.
+std::optional<velmoractl::Failure> ReadServeMacros(const velmoractl::Options& options,
+                                                   ServeSettings& settings)
+{
+    const int holdLimit = static_cast<int>(std::min<long long>(settings.holdLimit.count(), MaxNudgeMs));
+    const velmoractl::LoadedMacros loaded = velmoractl::LoadMacros(options, holdLimit);
+    settings.macrosPath = loaded.path;
+    const auto& problems = loaded.file.problems;
+    if (problems.empty()) {
+        settings.macros = loaded.file.book;
+    } else if (options.macros || problems.front().line != 0 ||
+               problems.front().message.rfind("no such file", 0) != 0) {
+        velmoractl::Report report("serve", options.json);
+        velmoractl::ReportMacroProblems(loaded, options.json, report);
+        return report.Failed() ? std::optional(*report.FirstFailure()) : std::nullopt;
+    }
+    for (const ViscaMapping::MacroUse& use : settings.viscaMapping.Macros()) {
+        const std::string where = (options.viscaMap ? *options.viscaMap : std::string("--visca-map")) +
+                                  ": line " + std::to_string(use.line);
+        if (use.name.empty() && use.ms > settings.holdLimit.count())
+            return Usage(where + ": the nudge of " + std::to_string(use.ms) +
+                         " ms is longer than the hold limit (" + std::to_string(settings.holdLimit.count()) +
+                         " ms)");
+        if (!use.name.empty() && !settings.macros.Find(use.name))
+            return Usage(where + ": no macro " + use.name + " in " + settings.macrosPath);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<velmoractl::Failure> ReadServeSettings(const velmoractl::Options& options,
@@ -207,6 +239,11 @@ int RunServe(const velmoractl::Options& options)
         return report.Finish();
     }
 
+    if (auto failure = ReadServeMacros(options, settings)) {
+        report.Fail(std::move(*failure));
+        return report.Finish();
+    }
+
     // Declared in the order they are needed; torn down in reverse, the loop last.
     boost::asio::io_context loop(1);
     CameraHost host(options);
@@ -256,7 +293,8 @@ int RunServe(const velmoractl::Options& options)
     std::optional<ViscaServer> visca;
     std::string serving;
     if (settings.viscaAddress) {
-        visca.emplace(loop, core, std::move(settings.viscaMapping), settings.viscaAllow, options.quiet);
+        visca.emplace(loop, core, std::move(settings.viscaMapping), settings.viscaAllow, options.quiet,
+                      settings.macros);
         const boost::asio::ip::udp::endpoint endpoint(boost::asio::ip::make_address(*settings.viscaAddress),
                                                       settings.viscaPort);
         if (!visca->Listen(endpoint, error))
@@ -270,7 +308,8 @@ int RunServe(const velmoractl::Options& options)
     if (settings.http) {
         HttpLimits limits;
         limits.idle = settings.idleLimit;
-        server.emplace(loop, core, ListenPolicy{settings.address, settings.token}, limits, options.quiet);
+        server.emplace(loop, core, ListenPolicy{settings.address, settings.token}, limits, options.quiet,
+                       settings.macros);
         const boost::asio::ip::tcp::endpoint endpoint(boost::asio::ip::make_address(settings.address),
                                                       settings.port);
         if (!server->Listen(endpoint, error))

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "keys/macro.h"
 #include "tools/bridge/visca_allow.h"
 #include "tools/bridge/visca_mapping.h"
 #include "tools/cli_failure.h"
@@ -29,12 +30,16 @@ struct ServeSettings {
     std::vector<ViscaAllowRule> viscaAllow;
     ViscaMapping viscaMapping;
     std::vector<std::string> viscaMapErrors;  // "FILE: line N: ...", each bad line of --visca-map
+    // The macros file: --macros FILE, else the default file when there is one.
+    MacroBook macros;
+    std::string macrosPath;
 };
 
 // The settings the options give, or the usage failure (exit 2) naming what is wrong: a bad
 // address, a token file that cannot be read or is empty, a listen address other than loopback
 // without --token-file (HTTP) or --visca-allow (VISCA), a mapping file with bad lines (each one in
-// viscaMapErrors), an option that applies to neither listener given.
+// viscaMapErrors), an option that applies to neither listener given. The macros file is read by
+// RunServe, which names its bad lines.
 std::optional<velmoractl::Failure> ReadServeSettings(const velmoractl::Options& options,
                                                      ServeSettings& settings);
 
