@@ -162,6 +162,14 @@ void CheckLeases(std::string_view body)
             if (decision.lease && held.HolderOf(decision.keyIndex) == owner)
                 leases.Grant("camera", decision.keyIndex, owner, now);
             leases.Keep("camera", held);
+        } else if (decision.route == Route::Nudge) {
+            // As a click: what is held is released first, and the nudge ends released.
+            for (const int slot : velmora::KeypadPressSlots(held, decision.keyIndex, true))
+                held.Sent(slot, owner);
+            FUZZ_CHECK(held.KeyIndices().empty());
+            leases.Keep("camera", held);
+        } else if (decision.route == Route::RunMacro || decision.route == Route::CancelMacro) {
+            FUZZ_CHECK(decision.status == 0);  // a macro's steps are the engine's, not this model's
         } else {
             FUZZ_CHECK(decision.status != 0 && !decision.cause.empty());
         }
