@@ -209,7 +209,11 @@ TEST_F(HotkeyWindowTest, AMacrosCombinationRunsItAndAClickCancelsItFirst)
     macros.write("[hold]\npress zoom-in\nwait 300\nrelease\n[tap]\nnudge focus-in 20\n");
     macros.close();
     Start();
-    window->LoadMacros();
+#if defined(Q_OS_WIN)
+    window->LoadMacros(macros.fileName());  // the default file is under %LOCALAPPDATA%, which stays put
+#else
+    window->LoadMacros();  // the default file, under XDG_CONFIG_HOME
+#endif
     ASSERT_TRUE(window->Macros().Problems().isEmpty())
         << window->Macros().Problems().join("\n").toStdString();
     EXPECT_EQ(Down("macro-hold"), QStringList({kZoomIn}));
