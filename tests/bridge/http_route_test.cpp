@@ -169,6 +169,10 @@ TEST(HttpRoute, NudgesAndMacrosAreCheckedBeforeTheyRun)
                          std::chrono::milliseconds(10000), refused));
     EXPECT_EQ(refused.cause, "unknown-macro");
     EXPECT_EQ(DecideRequest(Post("/v1/macros/a%20b", "{}"), policy).cause, "unknown-macro");
+    EXPECT_TRUE(DecideRequest(Post("/v1/macros/wide", R"({"cancelOnClose": true})"), policy).cancelOnClose);
+    for (const auto& [target, body] : {std::pair{"/v1/macros/wide", R"({"cancelOnClose": 1})"},
+                                       std::pair{"/v1/keys/menu/click", R"({"cancelOnClose": true})"}})
+        EXPECT_EQ(DecideRequest(Post(target, body), policy).status, 400) << target << body;
     RequestView cancel = Post("/v1/macros/running", "");
     cancel.method = "DELETE";
     EXPECT_EQ(DecideRequest(cancel, policy).route, Route::CancelMacro);

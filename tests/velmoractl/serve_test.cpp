@@ -543,11 +543,15 @@ TEST_F(ServeTest, ListenersRefuseToStartWithoutTheirSafeguard)
 
 // A macro cancelled from any front end lets go of the key it holds before anything else reaches the
 // camera, and once: a key clicked over HTTP in its wait, a key on the socket in a nudge, DELETE, a
-// VISCA drive in a macro a memory recall started, the socket that tied a macro to itself closing,
-// and serve stopping.
+// VISCA drive in a macro a memory recall started, the socket or HTTP connection that tied a macro
+// to itself closing, and serve stopping.
 TEST_F(ServeTest, ACancelledMacroReleasesFirstAndOnce)
 {
-    WriteFile("macros", "[hold]\npress zoom-out\nwait 1500\nrelease\n[nudge]\nnudge zoom-in 1500\n");
+    // [long] outlasts wrote()'s 5 s: only a cancel releases it in time.
+    WriteFile("macros",
+              "[hold]\npress zoom-out\nwait 1500\nrelease\n[nudge]\nnudge zoom-in 1500\n[long]\npress "
+              "zoom-out\nwait "
+              "9000\nrelease\n");
     WriteFile("map", "zoom-tele press zoom-in\nmemory-recall 5 macro hold\n");
     Start({"--macros", "macros", "--visca", "127.0.0.1:0", "--visca-map", "map", "--quiet",
            "--no-release-at-start"});
@@ -604,9 +608,27 @@ TEST_F(ServeTest, ACancelledMacroReleasesFirstAndOnce)
     wrote({0x16, 0x03});
 
     // One keypad lets go of VISCA's zoom-in for the macro's press.
-    socket.write(boost::asio::buffer(std::string(R"({"macro": "hold", "cancelOnClose": true})")));
+    socket.write(boost::asio::buffer(std::string(R"({"macro": "long", "cancelOnClose": true})")));
     wrote({0x16, 0x07});
     socket.close(beast::websocket::close_code::normal);
+    wrote({0x16});
+    // So does an HTTP connection that asked, going before its answer; one that sends its next
+    // request meanwhile is still there, and has both answers.
+    const auto tied = Connect();
+    const std::string tiedRun = Request("POST", "/v1/macros/long", json, R"({"cancelOnClose": true})");
+    boost::asio::write(*tied, boost::asio::buffer(tiedRun));
+    wrote({0x07});
+    boost::asio::write(*tied, boost::asio::buffer(Request("GET", "/v1/keys", "Host: localhost\r\n")));
+    EXPECT_EQ(Raw(Click("menu", json)).result_int(), 200u);
+    beast::flat_buffer answers;  // both answers may come in one read
+    std::array<http::response<http::string_body>, 2> answer;
+    for (auto& each : answer) http::read(*tied, answers, each);
+    EXPECT_EQ(reason(answer[0]), "key-pressed");
+    EXPECT_EQ(answer[1].result_int(), 200u);
+    wrote({0x16, 0x05});
+    boost::asio::write(*tied, boost::asio::buffer(tiedRun));
+    wrote({0x07});
+    tied->close();
     wrote({0x16});
 
     // Past the time their steps were due, the cancelled runs have sent nothing more.

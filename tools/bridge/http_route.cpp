@@ -125,7 +125,9 @@ std::optional<int> Milliseconds(const QJsonValue& value)
 }
 
 // The body of a key action: a JSON object with at most "device" (and a nudge's "ms").
-bool ReadKeyBody(std::string_view body, Decision& decision, bool nudge = false)
+// A key's, a nudge's (nudge) or a macro's (tieable) body: {"device": D}, a nudge's "ms", and on a
+// nudge or a macro "cancelOnClose".
+bool ReadKeyBody(std::string_view body, Decision& decision, bool nudge, bool tieable)
 {
     QJsonParseError error{};
     const QJsonDocument document =
@@ -146,10 +148,19 @@ bool ReadKeyBody(std::string_view body, Decision& decision, bool nudge = false)
             decision.ms = *ms;
             continue;
         }
+        if (tieable && member.key() == "cancelOnClose") {
+            if (!member.value().isBool()) {
+                decision = Refuse(400, "bad-json", "\"cancelOnClose\" is true or false");
+                return false;
+            }
+            decision.cancelOnClose = member.value().toBool();
+            continue;
+        }
         if (member.key() != "device") {
             decision = Refuse(400, "bad-json",
                               "unknown member \"" + member.key().toStdString() + "\" (only " +
-                                  (nudge ? "\"ms\" and " : "") + "\"device\")");
+                                  (nudge ? "\"ms\", " : "") + (tieable ? "\"cancelOnClose\" and " : "") +
+                                  "\"device\")");
             return false;
         }
         const std::optional<std::string> device = DeviceText(member.value());
@@ -356,7 +367,7 @@ Decision DecideRequest(const RequestView& request, const ListenPolicy& policy)
                             "this action needs a JSON body (Content-Type: application/json)");
             return false;
         }
-        return ReadKeyBody(request.body, routed, nudge);
+        return ReadKeyBody(request.body, routed, nudge, nudge || routed.route == Route::RunMacro);
     };
     if (path.size() == 2 && path[1] == "macros") return route(Route::Macros, "GET");
     if (path.size() == 3 && path[1] == "macros" && path[2] == "running")

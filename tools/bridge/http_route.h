@@ -72,7 +72,7 @@ struct Decision {
     std::string protocol;        // Events: the WebSocket subprotocol to answer with, if any
     int ms = 0;                  // Nudge: 1 to MaxNudgeMs, the hold limit still to be checked
     std::string macro;           // RunMacro: its name, as given
-    bool cancelOnClose = false;  // a socket message's macro or nudge, cancelled when the socket closes
+    bool cancelOnClose = false;  // a macro or nudge, cancelled when its socket or connection closes
 };
 
 // The WebSocket subprotocol the keypad page asks for, and the prefix of the one that carries the

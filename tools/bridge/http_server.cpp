@@ -2,6 +2,7 @@
 
 #include <QJsonObject>
 #include <algorithm>
+#include <array>
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
@@ -103,8 +104,21 @@ public:
 private:
     void ReadNext()
     {
+        // A watch read still out: it reads the next request on once it returns.
+        if (m_watchRead) {
+            m_readAfterWatch = true;
+            return;
+        }
         const std::uint64_t phase = ++m_phase;
         m_reader.Next();
+        if (m_earlyCount > 0) {
+            // What the watch read of a running macro took in: the next request's beginning.
+            const boost::asio::mutable_buffer space = m_reader.Space();
+            const std::size_t count = std::min(space.size(), m_earlyCount);
+            std::copy_n(m_early.data(), count, static_cast<char*>(space.data()));
+            m_earlyCount = 0;
+            m_reader.Commit(count);
+        }
         m_stream.expires_never();
         std::chrono::milliseconds limit = m_context->limits.idle;
         if (!m_served) limit = std::min(limit, m_context->limits.firstRequest);
@@ -143,6 +157,36 @@ private:
                 }
                 self->ReadOn(phase, self->m_reader.Commit(count));
             });
+    }
+
+    // While a macro the client tied to this connection runs: a read that hears the client go (and
+    // then cancels the run). Bytes it reads (a pipelined request) are kept for the next request.
+    void WatchWhileRunning(Owner starter)
+    {
+        m_watching = true;
+        m_watchRead = true;
+        m_stream.async_read_some(
+            boost::asio::buffer(m_early.data() + m_earlyCount, m_early.size() - m_earlyCount),
+            [self = shared_from_this(), starter](beast::error_code error, std::size_t count) {
+                self->m_watchRead = false;
+                self->m_earlyCount += count;
+                if (error && self->m_watching && error != boost::asio::error::operation_aborted)
+                    self->m_context->core.OwnerGone(starter);
+                else if (!error && self->m_watching && self->m_earlyCount < self->m_early.size())
+                    self->WatchWhileRunning(starter);
+                if (self->m_readAfterWatch) {
+                    self->m_readAfterWatch = false;
+                    self->ReadNext();
+                }
+            });
+    }
+
+    void StopWatching()
+    {
+        if (!m_watching) return;
+        m_watching = false;
+        beast::error_code ignored;
+        if (m_watchRead) m_stream.socket().cancel(ignored);
     }
 
     // The phase ends; what the request said so far is kept for the log line.
@@ -236,8 +280,12 @@ private:
                 std::optional<Macro> macro =
                     MacroOf(decision, context.macros, context.core.HoldLimit(), refused);
                 if (!macro) return Answer(refused, RefusalAnswer(refused), true);
-                MacroRequest request{HttpOwner, m_peer.client, decision.device, std::move(*macro), false};
+                const Owner starter = decision.cancelOnClose ? context.core.NewOwner() : HttpOwner;
+                MacroRequest request{starter, m_peer.client, decision.device, std::move(*macro),
+                                     decision.cancelOnClose};
+                if (decision.cancelOnClose) WatchWhileRunning(starter);
                 return context.core.RunMacro(std::move(request), [self](const MacroOutcome& outcome) {
+                    self->StopWatching();
                     self->AnswerOutcome(outcome.failure, Line(MacroAnswer(outcome)));
                 });
             }
@@ -336,6 +384,13 @@ private:
     std::uint64_t m_phase = 0;
     bool m_served = false;   // a request came whole: the idle limit applies from now on
     bool m_writing = false;  // "100 Continue" is being written
+    // A macro tied to this connection runs (m_watching); a read listens for the client going
+    // (m_watchRead), and what it reads waits in m_early for the next request.
+    bool m_watching = false;
+    bool m_watchRead = false;
+    bool m_readAfterWatch = false;
+    std::array<char, 1024> m_early{};
+    std::size_t m_earlyCount = 0;
     std::chrono::steady_clock::time_point m_started;
     std::string m_method;
     std::string m_target;
