@@ -58,7 +58,17 @@ void HotkeyController::SetCombinations(const Combinations& combinations)
 void HotkeyController::SetMacroCombinations(std::vector<velmora::MacroHotkey> macros)
 {
     m_macros = std::move(macros);
+    m_macroStatuses.assign(m_macros.size(), {});
     if (m_bound) Bind();
+}
+
+velmora::BindingStatus HotkeyController::MacroStatusOf(const QString& name) const
+{
+    for (std::size_t i = 0; i < m_macros.size() && i < m_macroStatuses.size(); ++i) {
+        if (QString::fromStdString(m_macros[i].name).compare(name, Qt::CaseInsensitive) == 0)
+            return m_macroStatuses[i];
+    }
+    return {};
 }
 
 void HotkeyController::SetEnabled(bool on)
@@ -107,8 +117,10 @@ void HotkeyController::Bind()
                             "Velmora: " + name + " (" + std::string(definition.caption) + ")"});
         m_statuses[static_cast<std::size_t>(key)] = {key, velmora::BindingState::Pending, {}};
     }
+    m_macroStatuses.assign(m_macros.size(), {});
     for (std::size_t i = 0; i < m_macros.size(); ++i) {
         const std::string& name = m_macros[i].name;
+        m_macroStatuses[i] = {velmora::KeyCount + static_cast<int>(i), velmora::BindingState::Pending, {}};
         bindings.push_back({velmora::KeyCount + static_cast<int>(i),
                             m_macros[i].combination,
                             {velmora::HotkeyTarget::Kind::Macro, -1},
@@ -148,6 +160,7 @@ void HotkeyController::OnStatuses(const std::vector<velmora::BindingStatus>& sta
     for (const velmora::BindingStatus& status : statuses) {
         const auto macro = static_cast<std::size_t>(status.id - velmora::KeyCount);
         if (status.id >= velmora::KeyCount && macro < m_macros.size()) {
+            if (macro < m_macroStatuses.size()) m_macroStatuses[macro] = status;
             if (status.state == velmora::BindingState::Bound) ++bound;
             if (status.state != velmora::BindingState::Pending &&
                 status.state != velmora::BindingState::Bound) {

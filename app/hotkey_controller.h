@@ -64,6 +64,8 @@ public:
     {
         return m_statuses[static_cast<std::size_t>(keyIndex)];
     }
+    // A macro's combination as the adapter took it (any letter case; Pending when it has none).
+    velmora::BindingStatus MacroStatusOf(const QString& name) const;
 
 Q_SIGNALS:
     // Turned on or off, bound, refused, unavailable.
@@ -92,7 +94,8 @@ private:
     QElapsedTimer m_clock;
     QTimer m_deadline;
     Combinations m_combinations{};
-    std::vector<velmora::MacroHotkey> m_macros;  // binding ids KeyCount and up
+    std::vector<velmora::MacroHotkey> m_macros;           // binding ids KeyCount and up
+    std::vector<velmora::BindingStatus> m_macroStatuses;  // beside m_macros
     std::array<velmora::BindingStatus, velmora::KeyCount> m_statuses{};
     QString m_unavailable;
     bool m_enabled = false;

@@ -99,7 +99,11 @@ SettingsDialog::SettingsDialog(HotkeyController& hotkeys, velmora::HotkeySetting
             edit->SetValue(std::nullopt);
         });
         grid->addWidget(clear, row, 2);
+        auto* status = new QLabel(this);
+        grid->addWidget(status, row, 3);
         m_macroEdits.push_back(edit);
+        m_macroStatuses.push_back(status);
+        m_macroNames.push_back(name);
     }
     layout->addLayout(grid);
     auto* suggested = new QPushButton(Tr("Suggested set"), this);
@@ -198,9 +202,39 @@ void SettingsDialog::ShowSuggested()
     }
 }
 
+namespace {
+
+// What the adapter made of a combination, for the status column.
+QString BindingText(const velmora::BindingStatus& status,
+                    const std::optional<velmora::Combination>& combination)
+{
+    switch (status.state) {
+        case velmora::BindingState::Taken:
+            return combination ? Tr("another program has %1")
+                                     .arg(QString::fromStdString(velmora::CombinationText(*combination)))
+                               : QString();
+        case velmora::BindingState::Pending:
+            return combination ? Tr("waiting for the desktop") : QString();
+        case velmora::BindingState::Bound:
+            return status.detail.empty() ? QString()
+                                         : Tr("bound: %1").arg(QString::fromStdString(status.detail));
+        case velmora::BindingState::NoKey:
+        case velmora::BindingState::Failed:
+            return combination ? QString::fromStdString(status.detail) : QString();
+    }
+    return {};
+}
+
+}  // namespace
+
 QString SettingsDialog::StatusText(int keyIndex) const
 {
     return m_statuses[static_cast<std::size_t>(keyIndex)]->text();
+}
+
+QString SettingsDialog::MacroStatusText(int row) const
+{
+    return m_macroStatuses[static_cast<std::size_t>(row)]->text();
 }
 
 void SettingsDialog::ShowStatuses()
@@ -214,27 +248,17 @@ void SettingsDialog::ShowStatuses()
     if (!m_hotkeys.Enabled()) return;
     const auto bound = m_hotkeys.CurrentCombinations();
     for (int key = 0; key < velmora::KeyCount; ++key) {
-        const velmora::BindingStatus status = m_hotkeys.StatusOf(key);
-        const auto& combination = bound[static_cast<std::size_t>(key)];
-        QString text;
-        switch (status.state) {
-            case velmora::BindingState::Taken:
-                text = Tr("another program has %1")
-                           .arg(QString::fromStdString(velmora::CombinationText(*combination)));
-                break;
-            case velmora::BindingState::Pending:
-                text = combination ? Tr("waiting for the desktop") : QString();
-                break;
-            case velmora::BindingState::Bound:
-                text = status.detail.empty() ? QString()
-                                             : Tr("bound: %1").arg(QString::fromStdString(status.detail));
-                break;
-            case velmora::BindingState::NoKey:
-            case velmora::BindingState::Failed:
-                text = combination ? QString::fromStdString(status.detail) : QString();
-                break;
+        m_statuses[static_cast<std::size_t>(key)]->setText(
+            BindingText(m_hotkeys.StatusOf(key), bound[static_cast<std::size_t>(key)]));
+    }
+    for (int row = 0; row < m_macroNames.size(); ++row) {
+        std::optional<velmora::Combination> combination;
+        for (const velmora::MacroHotkey& macro : m_hotkeys.MacroCombinations()) {
+            if (QString::fromStdString(macro.name).compare(m_macroNames[row], Qt::CaseInsensitive) == 0)
+                combination = macro.combination;
         }
-        m_statuses[static_cast<std::size_t>(key)]->setText(text);
+        m_macroStatuses[static_cast<std::size_t>(row)]->setText(
+            BindingText(m_hotkeys.MacroStatusOf(m_macroNames[row]), combination));
     }
 }
 

@@ -37,6 +37,7 @@ public:
     // The row of the macro, in the order given.
     CombinationEdit& MacroEdit(int row) { return *m_macroEdits[static_cast<std::size_t>(row)]; }
     QString StatusText(int keyIndex) const;
+    QString MacroStatusText(int row) const;
 
 private:
     void Record(int keyIndex, const velmora::Combination& combination);
@@ -55,5 +56,7 @@ private:
     QLabel* m_message = nullptr;
     std::array<CombinationEdit*, velmora::KeyCount> m_edits{};
     std::array<QLabel*, velmora::KeyCount> m_statuses{};
-    std::vector<CombinationEdit*> m_macroEdits;
+    std::vector<CombinationEdit*> m_macroEdits;  // a row per macro, with its status and name
+    std::vector<QLabel*> m_macroStatuses;
+    QStringList m_macroNames;
 };

@@ -227,6 +227,15 @@ TEST_F(HotkeyWindowTest, AMacrosCombinationRunsItAndAClickCancelsItFirst)
     QTest::qWait(200);
     EXPECT_EQ(Taken(), QStringList({kKeyUp}));
     EXPECT_FALSE(window->Macros().Running());
+
+    // A macro's combination another program has is said on its row, as a key's is.
+    hotkeys->taken = {"macro-tap"};
+    window->OpenSettings();
+    SettingsDialog* dialog = window->OpenSettingsDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->Apply());
+    EXPECT_EQ(dialog->MacroStatusText(0), "");
+    EXPECT_EQ(dialog->MacroStatusText(1), "another program has Ctrl+Alt+F6");
 }
 
 TEST_F(HotkeyWindowTest, TheSettingsRecordApplyAndNameTheFilesLinesTheyCouldNotRead)
