@@ -144,10 +144,15 @@ test('with --token-file the fragment URL connects and leaves the address bar', a
 
 test('a macro button runs its macro, shows it running and cancels it when touched again', async () => {
   const folder = tempFolder();
-  writeFileSync(join(folder, 'macros'), '[hold]\npress zoom-in\nwait 5000\nrelease\n');
+  writeFileSync(join(folder, 'macros'), '[hold]\npress zoom-in\nwait 5000\nrelease\n[wide]\nclick menu\n');
   const serve = await startServe({ folder, options: ['--macros', join(folder, 'macros')] });
   try {
-    const page = await openKeypad(browser, serve.url);
+    const page = await openKeypad(browser, serve.url, dock);
+    // In a 300x400 dock the macros are in view below the keys.
+    for (const button of await page.$$('#macros button')) {
+      const box = await button.boundingBox();
+      assert.ok(box.y + box.height <= dock.height, `macro button ends at ${box.y + box.height}`);
+    }
     const before = serve.writes().length; // after the release at start
     await page.click('#macros button[data-macro="hold"]');
     await page.waitForSelector('#macros button[data-running="mine"]');
