@@ -11,6 +11,9 @@
 #include "tools/bridge/visca_mapping.h"
 #include "tools/cli_failure.h"
 #include "tools/cli_options.h"
+#include "tools/controllers/controller_choice.h"
+#include "tools/controllers/gamepad_mapping.h"
+#include "tools/controllers/midi_mapping.h"
 
 namespace velmora::bridge {
 
@@ -28,13 +31,20 @@ struct ServeSettings {
     unsigned short viscaPort = 0;
     std::vector<ViscaAllowRule> viscaAllow;
     ViscaMapping viscaMapping;
-    std::vector<std::string> viscaMapErrors;  // "FILE: line N: ...", each bad line of --visca-map
+    // Gamepads and MIDI, with --gamepad and --midi.
+    std::optional<controllers::GamepadChoice> gamepad;
+    controllers::GamepadMapping gamepadMapping;
+    std::optional<std::string> midiPort;
+    controllers::MidiMapping midiMapping;
+    // "FILE: line N: ...", each bad line of --visca-map, --gamepad-map and --midi-map
+    std::vector<std::string> mapErrors;
 };
 
 // The settings the options give, or the usage failure (exit 2) naming what is wrong: a bad
 // address, a token file that cannot be read or is empty, a listen address other than loopback
 // without --token-file (HTTP) or --visca-allow (VISCA), a mapping file with bad lines (each one in
-// viscaMapErrors), an option that applies to neither listener given.
+// mapErrors; a gamepad or MIDI mapping's macro targets among them), an option that applies to none
+// of the front ends given.
 std::optional<velmoractl::Failure> ReadServeSettings(const velmoractl::Options& options,
                                                      ServeSettings& settings);
 
