@@ -1154,11 +1154,152 @@ check_midi_learn() {
   fi
 }
 
+# --- velmoractl serve with a gamepad and a MIDI port ---------------------------------------------
+
+# The serve log (standard error) has a line matching $1.
+serve_said() { grep -q "$1" "$out/serve.err"; }
+# Ends serve with SIGTERM: exit 0 expected, else check $1 fails. Its log is kept as $1.err.
+stop_serve() {
+  kill -TERM "$serve_pid"
+  wait "$serve_pid"
+  local code=$?
+  cp "$out/serve.err" "$out/$1.err"
+  [ $code -eq 0 ] || fail "$1" "SIGTERM: exit $code: $(tail -3 "$out/serve.err" | tr '\n' '|')"
+}
+# Milliseconds since $1 (an $EPOCHREALTIME).
+ms_since() { local now=$EPOCHREALTIME; echo $(( (${now/./} - ${1/./}) / 1000 )); }
+# The camera saw exactly the packets $@ (SET_CUR, in order) since log_mark.
+saw_only() {
+  local expected="" packet
+  for packet in "$@"; do expected+="SET_CUR $packet ok|"; done
+  [ "$(log_since | grep -o "SET_CUR [0-9a-f]* [a-z]*" | tr '\n' '|')" = "$expected" ]
+}
+
+# serve --gamepad any on the emulated camera, started before the virtual Xbox 360 pad is plugged:
+# A gives the MENU packet alone; the left stick held up 0.8 s gives the zoom-in press and then one
+# release; the stick held up and the pad unplugged releases at once (the hold limit is 30 s).
+check_serve_gamepad() {
+  local name=serve-gamepad-a pad_out=$out/virtual-pad-serve.txt pad_pid menu zoom release started held
+  have_ctl $name || return
+  [ -c /dev/uinput ] || { fail $name "no /dev/uinput (module uinput)"; return; }
+  [ -n "$camera_pid" ] || start_camera serve-gamepad || { fail $name "no camera"; return; }
+  if ! start_serve --gamepad any --hold-limit 30 --no-release-at-start; then
+    fail $name "serve did not start: $(tr '\n' '|' < "$out/serve.err")"; kill "$serve_pid" 2> /dev/null; return
+  fi
+  menu=$(packet 0x16 1 0 0x05)
+  zoom=$(packet 0x16 1 0 0x03)
+  release=$(packet 0x16 1 0 0x16)
+  if ! start_pad || ! wait_for 20 serve_said 'gamepad 0 (.*) connected'; then
+    fail $name "the pad was not taken: $(tr '\n' '|' < "$out/serve.err")"; stop_serve $name; return
+  fi
+  log_mark
+  pad button a 1; wait_for 10 logged_since "SET_CUR $menu ok"
+  pad button a 0; wait_for 10 serve_said 'menu release: nothing sent'
+  if ! saw_only "$menu" || ! serve_said 'gamepad 0 (.*) menu press: sent'; then
+    fail $name "A: the camera saw '$(log_since | tr '\n' '|')'; serve said '$(tr '\n' '|' < "$out/serve.err")'"
+  else
+    finish_check $name
+  fi
+
+  name=serve-gamepad-stick
+  log_mark
+  pad axis ly -30000; wait_for 10 logged_since "SET_CUR $zoom ok"
+  nap 0.8
+  pad axis ly 0; wait_for 10 logged_since "SET_CUR $release ok"
+  nap 0.5
+  if saw_only "$zoom" "$release"; then finish_check $name; else fail $name "the camera saw '$(log_since | tr '\n' '|')'"; fi
+
+  name=serve-gamepad-unplugged
+  log_mark
+  pad axis ly -30000
+  if ! wait_for 10 logged_since "SET_CUR $zoom ok"; then
+    fail $name "no press: the camera saw '$(log_since | tr '\n' '|')'"; stop_pad
+  else
+    started=$EPOCHREALTIME
+    stop_pad
+    wait_for 20 logged_since "SET_CUR $release ok"
+    held=$(ms_since "$started")
+    note "$name: released $held ms after the pad was unplugged (hold limit 30 s)"
+    if ! saw_only "$zoom" "$release" || [ "$held" -gt 10000 ]; then
+      fail $name "after $held ms the camera saw '$(log_since | tr '\n' '|')'"
+    elif ! serve_said 'gamepad 0 (.*) gone'; then
+      fail $name "serve said '$(tr '\n' '|' < "$out/serve.err")'"
+    else
+      finish_check $name
+    fi
+  fi
+  stop_serve serve-gamepad-stops
+}
+
+# serve --midi on snd-virmidi's first port (client:port), bytes written to its raw MIDI node: note 62
+# on and off give zoom-in's press and release; note 62 on and the port disconnected from serve
+# release at once; a port that does not exist stops serve at start (exit 2).
+check_serve_midi() {
+  local name=serve-midi-note port client raw zoom release started held reader
+  have_ctl $name || return
+  [ -c /dev/snd/seq ] || { fail $name "no /dev/snd/seq (snd-seq)"; return; }
+  port=$(aconnect -i | sed -n "s/^client [0-9]*: '\(Virtual Raw MIDI [0-9]*-[0-9]*\)'.*/\1/p" | head -1)
+  client=$(aconnect -i | sed -n "s/^client \([0-9]*\): '$port'.*/\1/p")
+  raw=/dev/snd/midiC${port##* }
+  raw=${raw/-/D}
+  [ -n "$port" ] && [ -c "$raw" ] || { fail $name "no snd-virmidi port (client '$port', node '$raw')"; return; }
+  velmoractl serve --http 127.0.0.1:0 --midi 99:0
+  if [ "$ctl_code" != 2 ] || [[ $ctl_err != *"--midi 99:0: no MIDI port '99:0' (there are "* ]]; then
+    fail $name "a port that does not exist: exit $ctl_code, '$ctl_err'"; return
+  fi
+  [ -n "$camera_pid" ] || start_camera serve-midi || { fail $name "no camera"; return; }
+  if ! start_serve --midi "$client:0" --hold-limit 30 --no-release-at-start; then
+    fail $name "serve did not start: $(tr '\n' '|' < "$out/serve.err")"; kill "$serve_pid" 2> /dev/null; return
+  fi
+  zoom=$(packet 0x16 1 0 0x03)
+  release=$(packet 0x16 1 0 0x16)
+  log_mark
+  printf '\x90\x3e\x7f' > "$raw"; wait_for 10 logged_since "SET_CUR $zoom ok"
+  printf '\x80\x3e\x00' > "$raw"; wait_for 10 logged_since "SET_CUR $release ok"
+  nap 0.5
+  if ! saw_only "$zoom" "$release" || ! serve_said "midi $client:0 zoom-in press: sent"; then
+    fail $name "the camera saw '$(log_since | tr '\n' '|')'; serve said '$(tr '\n' '|' < "$out/serve.err")'"
+  else
+    finish_check $name
+  fi
+
+  name=serve-midi-port-closed
+  log_mark
+  printf '\x90\x3e\x7f' > "$raw"
+  if ! wait_for 10 logged_since "SET_CUR $zoom ok"; then
+    fail $name "no press: the camera saw '$(log_since | tr '\n' '|')'"
+  else
+    reader=$(aconnect -o | sed -n "s/^client \([0-9]*\): 'velmoractl'.*/\1/p")
+    started=$EPOCHREALTIME
+    aconnect -d "$client:0" "$reader:0"
+    wait_for 20 logged_since "SET_CUR $release ok"
+    held=$(ms_since "$started")
+    note "$name: released $held ms after the port was disconnected (hold limit 30 s)"
+    if ! saw_only "$zoom" "$release" || [ "$held" -gt 10000 ]; then
+      fail $name "after $held ms the camera saw '$(log_since | tr '\n' '|')'"
+    elif ! serve_said "midi $client:0 gone (it was disconnected)"; then
+      fail $name "serve said '$(tr '\n' '|' < "$out/serve.err")'"
+    else
+      finish_check $name
+    fi
+  fi
+  printf '\x80\x3e\x00' > "$raw"
+  stop_serve serve-midi-stops
+}
+
 # --- run --------------------------------------------------------------------------------------
 
 : > "$results"
 kernel_errors > /dev/null
 note "kernel $(uname -r), build $build"
+# VELMORA_E2E_ONLY="check_a check_b": those checks alone (with the camera), for a change's own checks.
+if [ -n "${VELMORA_E2E_ONLY:-}" ]; then
+  for check in $VELMORA_E2E_ONLY; do "$check"; done
+  stop_camera
+  finish_check kernel-log-at-end > /dev/null || true
+  echo END >> "$results"
+  exit 0
+fi
 check_enumeration
 check_raw_round_trip
 check_driver_errors
@@ -1182,6 +1323,8 @@ check_serve_lease
 check_serve_visca
 check_gamepad_adapter
 check_midi_learn
+check_serve_gamepad
+check_serve_midi
 check_window_follows window-kernel-uevents
 check_window_pulled_mid_status
 if start_udevd; then
