@@ -1287,6 +1287,14 @@ check_serve_midi() {
   stop_serve serve-midi-stops
 }
 
+# bench/controllers/run.sh where uinput exists: not a check, run alone with
+# VELMORA_E2E_ONLY=bench_controllers; its figures in checks.log and bench-controllers.txt.
+bench_controllers() {
+  ip link set lo up 2> /dev/null || busybox ip link set lo up
+  bash "$VELMORA_ROOT/bench/controllers/run.sh" "$build" > "$out/bench-controllers.txt" 2>&1
+  note "bench-controllers (exit $?): $(tr '\n' '|' < "$out/bench-controllers.txt")"
+}
+
 # --- run --------------------------------------------------------------------------------------
 
 : > "$results"
