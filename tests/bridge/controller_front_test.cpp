@@ -6,7 +6,6 @@
 
 #include <QTemporaryDir>
 #include <boost/asio/executor_work_guard.hpp>
-#include <deque>
 #include <fstream>
 #include <future>
 
@@ -19,14 +18,13 @@ namespace {
 using namespace std::chrono_literals;
 using controllers::GamepadEvent;
 using controllers::MidiEvent;
-using controllers::MidiMessage;
 
 // Events handed over as an adapter does: queued, the pipe made readable, dispatched by the loop.
-template <typename Event>
-class FakeQueue {
+template <typename Source, typename Event>
+class Fake : public Source {
 public:
-    FakeQueue() { EXPECT_EQ(pipe(m_pipe), 0); }
-    ~FakeQueue()
+    Fake() { EXPECT_EQ(pipe(m_pipe), 0); }
+    ~Fake() override
     {
         close(m_pipe[0]);
         close(m_pipe[1]);
@@ -36,61 +34,45 @@ public:
         m_events.push_back(event);
         EXPECT_EQ(write(m_pipe[1], "x", 1), 1);
     }
-    void Dispatch(const std::function<void(const Event&)>& sink)
+    controllers::WaitHandle EventHandle() const override { return m_pipe[0]; }
+    void DispatchPending() override
     {
-        char byte;
-        for (std::size_t i = m_events.size(); i > 0; --i) EXPECT_EQ(read(m_pipe[0], &byte, 1), 1);
-        while (!m_events.empty()) {
-            const Event event = m_events.front();
-            m_events.pop_front();
-            sink(event);
-        }
+        char bytes[64];
+        EXPECT_GT(read(m_pipe[0], bytes, sizeof bytes), 0);
+        const std::vector<Event> events = std::move(m_events);
+        m_events.clear();
+        for (const Event& event : events) m_sink(event);
     }
-    int Handle() const { return m_pipe[0]; }
+
+protected:
+    std::function<void(const Event&)> m_sink;
 
 private:
     int m_pipe[2] = {-1, -1};
-    std::deque<Event> m_events;
+    std::vector<Event> m_events;
 };
 
-class FakePad : public controllers::GamepadSource {
+class FakePad : public Fake<controllers::GamepadSource, GamepadEvent> {
 public:
-    bool Start(const controllers::GamepadChoice& choice, Sink sink, std::string& error) override
+    bool Start(const controllers::GamepadChoice&, Sink sink, std::string&) override
     {
-        if (!choice.any && choice.index > 0) {
-            error = "no gamepad " + std::to_string(choice.index) + " (there are 0 Fake Pad)";
-            return false;
-        }
         m_sink = std::move(sink);
         m_sink(Event(GamepadEvent::Kind::Connected));
         return true;
     }
-    controllers::WaitHandle EventHandle() const override { return queue.Handle(); }
-    void DispatchPending() override { queue.Dispatch(m_sink); }
-
-    static GamepadEvent Event(GamepadEvent::Kind kind)
+    static GamepadEvent Event(GamepadEvent::Kind kind, int stick = 0)
     {
         GamepadEvent event;
         event.kind = kind;
+        event.axis = controllers::GamepadAxis::LeftY;
+        event.value = stick;
         event.index = 0;
         event.name = "Fake Pad";
         return event;
     }
-    static GamepadEvent Stick(int value)
-    {
-        GamepadEvent event = Event(GamepadEvent::Kind::Axis);
-        event.axis = controllers::GamepadAxis::LeftY;
-        event.value = value;
-        return event;
-    }
-
-    FakeQueue<GamepadEvent> queue;
-
-private:
-    Sink m_sink;
 };
 
-class FakeMidi : public controllers::MidiSource {
+class FakeMidi : public Fake<controllers::MidiSource, MidiEvent> {
 public:
     std::vector<controllers::MidiPort> Ports(std::string&) override { return {m_port}; }
     OpenResult Open(std::string_view, Sink sink, std::string&) override
@@ -99,24 +81,15 @@ public:
         return OpenResult::Opened;
     }
     const controllers::MidiPort& Port() const override { return m_port; }
-    controllers::WaitHandle EventHandle() const override { return queue.Handle(); }
-    void DispatchPending() override { queue.Dispatch(m_sink); }
-
     static MidiEvent Note(int note, int velocity)
     {
         MidiEvent event;
-        event.message.kind = MidiMessage::Kind::NoteOn;
-        event.message.number = note;
-        event.message.value = velocity;
-        event.message.channel = 0;
+        event.message = {controllers::MidiMessage::Kind::NoteOn, 0, note, velocity};
         return event;
     }
 
-    FakeQueue<MidiEvent> queue;
-
 private:
     controllers::MidiPort m_port{"16:0", "Virtual Raw MIDI 0-0", "VirMIDI 0-0"};
-    Sink m_sink;
 };
 
 class ControllerFrontTest : public ::testing::Test {
@@ -140,17 +113,15 @@ protected:
         m_subscription = m_core->Subscribe([this](const BridgeEvent& event) { m_events.push_back(event); });
     }
 
-    void RunUntil(const std::function<bool()>& done)
+    // Runs the loop until the trace holds count key writes, then 0.2 s more for any that should not come.
+    void RunUntilWrites(std::size_t count)
     {
         const auto deadline = std::chrono::steady_clock::now() + 5s;
         m_loop.restart();
         const auto busy = boost::asio::make_work_guard(m_loop);
-        while (!done() && std::chrono::steady_clock::now() < deadline) m_loop.run_one_for(10ms);
-        EXPECT_TRUE(done()) << "timed out";
-    }
-    void Settle()
-    {
-        m_loop.restart();
+        while (KeyWrites().size() < count && std::chrono::steady_clock::now() < deadline)
+            m_loop.run_one_for(10ms);
+        EXPECT_EQ(KeyWrites().size(), count) << "timed out";
         m_loop.run_for(200ms);
     }
 
@@ -167,10 +138,6 @@ protected:
         }
         return data;
     }
-    std::function<bool()> Writes(std::size_t count)
-    {
-        return [this, count] { return KeyWrites().size() >= count; };
-    }
 
     QTemporaryDir m_folder;
     boost::asio::io_context m_loop;
@@ -181,43 +148,34 @@ protected:
     std::vector<BridgeEvent> m_events;
 };
 
-// A pad pulled and a MIDI port closed with a key down release it at once, not at the hold limit,
-// under the controller's name; a pad index that is not there is told apart from a failure.
+// A pad pulled and a MIDI port closed with a key down release it at once (the hold limit is 10 s),
+// under the controller's name; what a port sends after it went does nothing.
 TEST_F(ControllerFrontTest, AControllerThatGoesReleasesAtOnce)
 {
     GamepadFront gamepad(m_loop, *m_core, controllers::DefaultGamepadMapping(), true);
-    auto pad = std::make_unique<FakePad>();
-    FakePad& fake = *pad;
+    auto owned = std::make_unique<FakePad>();
+    FakePad& pad = *owned;
     std::string error;
-    EXPECT_EQ(GamepadFront(m_loop, *m_core, controllers::DefaultGamepadMapping(), true)
-                  .Start(std::make_unique<FakePad>(), {false, 1}, error),
-              GamepadFront::StartResult::NoSuchPad);
-    ASSERT_EQ(gamepad.Start(std::move(pad), {}, error), GamepadFront::StartResult::Started) << error;
-    fake.queue.Send(FakePad::Stick(-30000));
-    RunUntil(Writes(1));
-    ASSERT_FALSE(m_events.empty());
+    ASSERT_EQ(gamepad.Start(std::move(owned), {}, error), GamepadFront::StartResult::Started) << error;
+    pad.Send(FakePad::Event(GamepadEvent::Kind::Axis, -30000));
+    RunUntilWrites(1);
     EXPECT_EQ(m_events.back().client, "gamepad 0 (Fake Pad)");
-    const auto pulled = std::chrono::steady_clock::now();
-    fake.queue.Send(FakePad::Event(GamepadEvent::Kind::Disconnected));
-    RunUntil(Writes(2));
-    EXPECT_LT(std::chrono::steady_clock::now() - pulled, 2s);
+    pad.Send(FakePad::Event(GamepadEvent::Kind::Disconnected));
+    RunUntilWrites(2);
     EXPECT_EQ(m_events.back().holdEnd, HoldEnd::OwnerGone);
 
     MidiFront midi(m_loop, *m_core, controllers::DefaultMidiMapping(), true);
-    auto port = std::make_unique<FakeMidi>();
-    FakeMidi& fakeMidi = *port;
-    ASSERT_EQ(midi.Start(std::move(port), "16:0", error), controllers::MidiSource::OpenResult::Opened);
-    fakeMidi.queue.Send(FakeMidi::Note(62, 100));
-    RunUntil(Writes(3));
+    auto ownedPort = std::make_unique<FakeMidi>();
+    FakeMidi& port = *ownedPort;
+    ASSERT_EQ(midi.Start(std::move(ownedPort), "16:0", error), controllers::MidiSource::OpenResult::Opened);
+    port.Send(FakeMidi::Note(62, 100));
+    RunUntilWrites(3);
     EXPECT_EQ(m_events.back().client, "midi 16:0");
     MidiEvent gone;
     gone.kind = MidiEvent::Kind::Gone;
-    gone.detail = "the port went away";
-    fakeMidi.queue.Send(gone);
-    RunUntil(Writes(4));
-    // The note's own note off after the port went does nothing.
-    fakeMidi.queue.Send(FakeMidi::Note(62, 0));
-    Settle();
+    port.Send(gone);
+    port.Send(FakeMidi::Note(62, 100));
+    RunUntilWrites(4);
     EXPECT_EQ(KeyWrites(), (std::vector<int>{0x03, 0x16, 0x03, 0x16}));
     EXPECT_TRUE(m_core->Holds().empty());
 }
@@ -227,24 +185,21 @@ TEST_F(ControllerFrontTest, AControllerThatGoesReleasesAtOnce)
 TEST_F(ControllerFrontTest, APadSharesTheOneKeypad)
 {
     GamepadFront gamepad(m_loop, *m_core, controllers::DefaultGamepadMapping(), true);
-    auto pad = std::make_unique<FakePad>();
-    FakePad& fake = *pad;
+    auto owned = std::make_unique<FakePad>();
+    FakePad& pad = *owned;
     std::string error;
-    ASSERT_EQ(gamepad.Start(std::move(pad), {}, error), GamepadFront::StartResult::Started) << error;
-    const auto http = [this](int key, KeyAction action) {
-        bool done = false;
-        KeyRequest request;
-        request.keyIndex = key;
-        request.action = action;
-        m_core->Key(request, [&done](const KeyOutcome&) { done = true; });
-        RunUntil([&done] { return done; });
-    };
-    http(3, KeyAction::Press);  // focus-in
-    fake.queue.Send(FakePad::Stick(-30000));
-    RunUntil(Writes(3));
-    http(3, KeyAction::Press);
-    fake.queue.Send(FakePad::Stick(0));
-    Settle();
+    ASSERT_EQ(gamepad.Start(std::move(owned), {}, error), GamepadFront::StartResult::Started) << error;
+    KeyRequest focusIn;
+    focusIn.keyIndex = 3;
+    focusIn.action = KeyAction::Press;
+    m_core->Key(focusIn, [](const KeyOutcome&) {});
+    RunUntilWrites(1);
+    pad.Send(FakePad::Event(GamepadEvent::Kind::Axis, -30000));
+    RunUntilWrites(3);
+    m_core->Key(focusIn, [](const KeyOutcome&) {});
+    RunUntilWrites(5);
+    pad.Send(FakePad::Event(GamepadEvent::Kind::Axis, 0));
+    RunUntilWrites(5);
     EXPECT_EQ(KeyWrites(), (std::vector<int>{0x04, 0x16, 0x03, 0x16, 0x04}));
     ASSERT_EQ(m_core->Holds().size(), 1u);
     EXPECT_EQ(m_core->Holds()[0].owner, HttpOwner);
