@@ -34,7 +34,7 @@ QString EntryPath()
 }
 #endif
 
-// An Exec argument quoted as the desktop entry specification asks, where it needs quoting.
+// An Exec argument quoted as desktop entry files ask, where it needs quoting.
 QString ExecQuoted(const QString& argument)
 {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");

@@ -55,6 +55,12 @@ void HotkeyController::SetCombinations(const Combinations& combinations)
     if (m_bound) Bind();
 }
 
+void HotkeyController::SetMacroCombinations(std::vector<velmora::MacroHotkey> macros)
+{
+    m_macros = std::move(macros);
+    if (m_bound) Bind();
+}
+
 void HotkeyController::SetEnabled(bool on)
 {
     if (on == m_enabled) return;
@@ -101,13 +107,27 @@ void HotkeyController::Bind()
                             "Velmora: " + name + " (" + std::string(definition.caption) + ")"});
         m_statuses[static_cast<std::size_t>(key)] = {key, velmora::BindingState::Pending, {}};
     }
+    for (std::size_t i = 0; i < m_macros.size(); ++i) {
+        const std::string& name = m_macros[i].name;
+        bindings.push_back({velmora::KeyCount + static_cast<int>(i),
+                            m_macros[i].combination,
+                            {velmora::HotkeyTarget::Kind::Macro, -1},
+                            "macro-" + name,
+                            "Velmora: macro " + name});
+    }
     m_unavailable.clear();
     m_bound = true;
     velmora::HotkeySource& source = Source();
     m_hold.SetSettleMs(source.ReleaseSettleMs());
     velmora::HotkeySource::Events events;
-    events.down = [this](int id, std::uint32_t time) { Act(m_hold.Down(id, time, m_clock.elapsed())); };
-    events.up = [this](int id, std::uint32_t time) { Act(m_hold.Up(id, time, m_clock.elapsed())); };
+    events.down = [this](int id, std::uint32_t time) {
+        if (id < velmora::KeyCount) return Act(m_hold.Down(id, time, m_clock.elapsed()));
+        const auto macro = static_cast<std::size_t>(id - velmora::KeyCount);
+        if (macro < m_macros.size()) Q_EMIT MacroRequested(QString::fromStdString(m_macros[macro].name));
+    };
+    events.up = [this](int id, std::uint32_t time) {
+        if (id < velmora::KeyCount) Act(m_hold.Up(id, time, m_clock.elapsed()));
+    };
     events.statuses = [this](const std::vector<velmora::BindingStatus>& statuses) { OnStatuses(statuses); };
     events.unavailable = [this](const std::string& message) { OnUnavailable(message); };
     source.Start(bindings, std::move(events));
@@ -126,6 +146,17 @@ void HotkeyController::OnStatuses(const std::vector<velmora::BindingStatus>& sta
 {
     int bound = 0;
     for (const velmora::BindingStatus& status : statuses) {
+        const auto macro = static_cast<std::size_t>(status.id - velmora::KeyCount);
+        if (status.id >= velmora::KeyCount && macro < m_macros.size()) {
+            if (status.state == velmora::BindingState::Bound) ++bound;
+            if (status.state != velmora::BindingState::Pending &&
+                status.state != velmora::BindingState::Bound) {
+                qDebug().noquote() << QStringLiteral("hotkey %1 (macro %2): %3")
+                                          .arg(Text(velmora::CombinationText(m_macros[macro].combination)),
+                                               Text(m_macros[macro].name), Text(status.detail));
+            }
+            continue;
+        }
         if (status.id < 0 || status.id >= velmora::KeyCount) continue;
         m_statuses[static_cast<std::size_t>(status.id)] = status;
         const auto& combination = m_combinations[static_cast<std::size_t>(status.id)];

@@ -3,7 +3,8 @@
 // slots run as for a mouse click and hold. One key at a time, whoever pressed it: a hotkey first
 // lets go of a key held from the window's keyboard or mouse. A hotkey's hold ends when its
 // combination comes up, when the hotkeys are turned off, at the hold limit, when LetGo() is called
-// (the camera went) and when the controller goes (the program ends).
+// (the camera went) and when the controller goes (the program ends). A macro's combination asks
+// the window to run the macro when it goes down, and holds nothing.
 #pragma once
 
 #include <QElapsedTimer>
@@ -15,10 +16,12 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "app/keypad_keyboard.h"
 #include "hotkeys/combination.h"
 #include "hotkeys/hotkey_hold.h"
+#include "hotkeys/hotkey_settings.h"
 #include "hotkeys/hotkey_source.h"
 #include "keys/key_table.h"
 
@@ -38,6 +41,9 @@ public:
 
     // Binds these combinations (key-table order) when on.
     void SetCombinations(const Combinations& combinations);
+    // And these, each running its macro (MacroRequested) when it goes down.
+    void SetMacroCombinations(std::vector<velmora::MacroHotkey> macros);
+    const std::vector<velmora::MacroHotkey>& MacroCombinations() const { return m_macros; }
     const Combinations& CurrentCombinations() const { return m_combinations; }
     void SetEnabled(bool on);
     bool Enabled() const { return m_enabled; }
@@ -62,6 +68,8 @@ public:
 Q_SIGNALS:
     // Turned on or off, bound, refused, unavailable.
     void Changed();
+    // A macro's combination went down.
+    void MacroRequested(const QString& name);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -84,6 +92,7 @@ private:
     QElapsedTimer m_clock;
     QTimer m_deadline;
     Combinations m_combinations{};
+    std::vector<velmora::MacroHotkey> m_macros;  // binding ids KeyCount and up
     std::array<velmora::BindingStatus, velmora::KeyCount> m_statuses{};
     QString m_unavailable;
     bool m_enabled = false;

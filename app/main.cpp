@@ -29,6 +29,7 @@ int main(int argc, char* argv[])
         // Ended as by its close button with nothing keeping it in the tray, so that a held key is
         // let go first.
         const velmora::TerminationSignals terminationSignals([&window] { window.QuitApplication(); });
+        window.LoadMacros();
         window.StartHotkeys(options.hotkeys);
         if (options.hidden) {
             window.StartHidden();

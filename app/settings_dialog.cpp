@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/autostart.h"
 #include "app/combination_edit.h"
@@ -28,7 +29,7 @@ QString Text(std::string_view text)
 }  // namespace
 
 SettingsDialog::SettingsDialog(HotkeyController& hotkeys, velmora::HotkeySettings& settings,
-                               const QStringList& problems, QWidget* parent)
+                               const QStringList& problems, const QStringList& macros, QWidget* parent)
     : QDialog(parent), m_hotkeys(hotkeys), m_settings(settings), m_edited(settings)
 {
     setWindowTitle(Tr("Velmora settings"));
@@ -74,6 +75,31 @@ SettingsDialog::SettingsDialog(HotkeyController& hotkeys, velmora::HotkeySetting
         grid->addWidget(clear, key, 2);
         m_statuses[i] = new QLabel(this);
         grid->addWidget(m_statuses[i], key, 3);
+    }
+    // A row per macro of the macros file: its combination runs it.
+    for (const QString& name : macros) {
+        const int row = grid->rowCount();
+        grid->addWidget(new QLabel(Tr("macro %1").arg(name), this), row, 0);
+        auto* edit = new CombinationEdit(this);
+        edit->setObjectName(QStringLiteral("macro-") + name);
+        for (const velmora::MacroHotkey& macro : m_edited.macros) {
+            if (QString::fromStdString(macro.name).compare(name, Qt::CaseInsensitive) == 0)
+                edit->SetValue(macro.combination);
+        }
+        edit->recorded = [this, name, edit](const velmora::Combination& combination) {
+            if (RecordMacro(name, combination)) edit->SetValue(combination);
+        };
+        edit->refused = [this](const QString& why) { m_message->setText(why); };
+        edit->recording = [this](bool on) { m_hotkeys.Suspend(on); };
+        grid->addWidget(edit, row, 1);
+        auto* clear = new QPushButton(Tr("Clear"), this);
+        clear->setAutoDefault(false);
+        connect(clear, &QPushButton::clicked, this, [this, name, edit] {
+            RecordMacro(name, std::nullopt);
+            edit->SetValue(std::nullopt);
+        });
+        grid->addWidget(clear, row, 2);
+        m_macroEdits.push_back(edit);
     }
     layout->addLayout(grid);
     auto* suggested = new QPushButton(Tr("Suggested set"), this);
@@ -128,6 +154,38 @@ void SettingsDialog::Record(int keyIndex, const velmora::Combination& combinatio
     m_edited.keys[static_cast<std::size_t>(keyIndex)] = {true, combination};
     m_edits[static_cast<std::size_t>(keyIndex)]->SetValue(combination);
     m_statuses[static_cast<std::size_t>(keyIndex)]->clear();
+}
+
+bool SettingsDialog::RecordMacro(const QString& name, const std::optional<velmora::Combination>& combination)
+{
+    const std::string text = name.toStdString();
+    auto& macros = m_edited.macros;
+    const auto same = [&text](const velmora::MacroHotkey& macro) {
+        return QString::fromStdString(macro.name)
+                   .compare(QString::fromStdString(text), Qt::CaseInsensitive) == 0;
+    };
+    if (combination) {
+        QString holder;
+        const auto effective = velmora::EffectiveCombinations(m_edited);
+        for (int key = 0; key < velmora::KeyCount && holder.isEmpty(); ++key) {
+            if (effective[static_cast<std::size_t>(key)] == combination)
+                holder = Text(velmora::HotkeySettingName(key));
+        }
+        for (const velmora::MacroHotkey& macro : macros) {
+            if (holder.isEmpty() && macro.combination == *combination && !same(macro))
+                holder = Tr("macro %1").arg(QString::fromStdString(macro.name));
+        }
+        if (!holder.isEmpty()) {
+            m_message->setText(
+                Tr("%1 is already on %2")
+                    .arg(QString::fromStdString(velmora::CombinationText(*combination)), holder));
+            return false;
+        }
+    }
+    macros.erase(std::remove_if(macros.begin(), macros.end(), same), macros.end());
+    if (combination) macros.push_back({text, *combination});
+    m_message->clear();
+    return true;
 }
 
 void SettingsDialog::ShowSuggested()
@@ -198,6 +256,7 @@ bool SettingsDialog::Apply()
     m_enabledAtOpen = m_enabled->isChecked();
     m_hotkeys.Suspend(false);
     m_hotkeys.SetCombinations(velmora::EffectiveCombinations(saved));
+    m_hotkeys.SetMacroCombinations(saved.macros);
     m_hotkeys.SetEnabled(m_enabled->isChecked());
     ShowStatuses();
     m_message->setText(problem);

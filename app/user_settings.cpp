@@ -62,6 +62,12 @@ bool SaveUserSettings(const HotkeySettings& settings)
                       value);
     }
     file.endGroup();
+    file.remove(QStringLiteral("macros"));
+    file.beginGroup(QStringLiteral("macros"));
+    for (const MacroHotkey& macro : settings.macros)
+        file.setValue(QString::fromStdString(macro.name),
+                      QString::fromStdString(CombinationText(macro.combination)));
+    file.endGroup();
     file.setValue(QStringLiteral("window/hide-message-shown"), settings.hideMessageShown);
     file.sync();
     return file.status() == QSettings::NoError;

@@ -6,6 +6,7 @@
 #include "app/settings_dialog.h"
 #include "app/tray_menu.h"
 #include "app/window_auto_repeat.h"
+#include "app/window_macros.h"
 #include "platform/backend.h"
 
 Velmora* s_mainWindow = nullptr;
@@ -36,12 +37,24 @@ Velmora::Velmora(QWidget* parent) : QMainWindow(parent), m_backend(velmora::Acti
                                m_hotkeys->SetEnabled(on);
                            },
                            [this] { OpenSettings(); }, [this] { QuitApplication(); }});
+    m_macros = std::make_unique<WindowMacros>(
+        [this](int slot) {
+            RunKeySlot(slot);
+            return true;
+        },
+        [this] {
+            m_keyboard->LetGo();
+            m_hotkeys->LetGo();
+        });
+    connect(m_hotkeys.get(), &HotkeyController::MacroRequested, this,
+            [this](const QString& name) { m_macros->Run(name); });
 }
 
 Velmora::~Velmora()
 {
     // A dialog or a hold still open goes first, while the slots' form and devices are whole.
     delete m_settingsDialog;
+    m_macros.reset();
     m_menu.reset();
     m_hotkeys.reset();
     if (s_mainWindow == this) s_mainWindow = nullptr;

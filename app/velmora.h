@@ -18,6 +18,7 @@
 
 class HotkeyController;
 class TrayMenu;
+class WindowMacros;
 
 class Velmora : public QMainWindow {
     Q_OBJECT
@@ -53,6 +54,9 @@ public:
     // Binds the hotkeys when the user's settings turn them on, or for this run when forceOn is set
     // (--hotkeys).
     void StartHotkeys(bool forceOn);
+    // Reads the macros file (the default one when path is empty), for the hotkeys and the settings.
+    void LoadMacros(const QString& path = {});
+    WindowMacros& Macros() { return *m_macros; }
     // The tray icon with its menu, where the desktop has a tray; false where it has none.
     bool ShowTrayIcon();
     // --hidden: stays hidden once a tray icon shows (waiting a little for a tray that starts with
@@ -120,6 +124,8 @@ private:
     // Presses through the buttons' signals and the keyboard: declared after both, so destroyed first.
     std::unique_ptr<HotkeyController> m_hotkeys;
     std::unique_ptr<TrayMenu> m_menu;
+    // Sends through the slots, the keyboard and the hotkeys: declared after them, so destroyed first.
+    std::unique_ptr<WindowMacros> m_macros;
     QPointer<SettingsDialog> m_settingsDialog;
     bool m_quitting = false;
 };

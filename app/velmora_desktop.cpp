@@ -9,6 +9,7 @@
 #include "app/settings_dialog.h"
 #include "app/tray_menu.h"
 #include "app/velmora.h"
+#include "app/window_macros.h"
 
 namespace {
 
@@ -22,7 +23,13 @@ void Velmora::StartHotkeys(bool forceOn)
 {
     m_userSettings = velmora::LoadUserSettings();
     m_hotkeys->SetCombinations(velmora::EffectiveCombinations(m_userSettings.settings));
+    m_hotkeys->SetMacroCombinations(m_userSettings.settings.macros);
     m_hotkeys->SetEnabled(forceOn || m_userSettings.settings.enabled);
+}
+
+void Velmora::LoadMacros(const QString& path)
+{
+    m_macros->Load(path);
 }
 
 bool Velmora::ShowTrayIcon()
@@ -59,7 +66,11 @@ void Velmora::QuitApplication()
 void Velmora::OpenSettings()
 {
     if (!m_settingsDialog) {
-        m_settingsDialog = new SettingsDialog(*m_hotkeys, m_userSettings.settings, m_userSettings.problems);
+        QStringList macros;
+        for (const velmora::Macro& macro : m_macros->Book().macros)
+            macros.append(QString::fromStdString(macro.name));
+        m_settingsDialog = new SettingsDialog(*m_hotkeys, m_userSettings.settings,
+                                              m_userSettings.problems + m_macros->Problems(), macros);
         m_settingsDialog->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_settingsDialog->show();
@@ -82,7 +93,8 @@ void Velmora::closeEvent(QCloseEvent* event)
         }
         return;
     }
-    // The end of the program: a hotkey's hold ends here, the keyboard's as the window hides.
+    // The end of the program: a macro and a hotkey's hold end here, the keyboard's as the window hides.
+    m_macros->Cancel();
     m_hotkeys->SetEnabled(false);
     delete m_settingsDialog;
     event->accept();

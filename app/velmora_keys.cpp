@@ -2,6 +2,7 @@
 #include <QMetaMethod>
 
 #include "app/velmora.h"
+#include "app/window_macros.h"
 #include "keys/key_slot.h"
 
 namespace {
@@ -16,6 +17,8 @@ bool SlotTraceEnabled()
 
 void Velmora::RunKeySlot(int slotIndex)
 {
+    // A key pressed from the window cancels a running macro first: its release goes out before.
+    if (slotIndex % 2 == 0 && m_macros && !m_macros->Sending()) m_macros->Cancel();
     if (SlotTraceEnabled()) {
         const QMetaMethod method = metaObject()->method(metaObject()->methodOffset() + slotIndex);
         qDebug().noquote() << "slot" << QString::fromLatin1(method.name());

@@ -39,12 +39,14 @@ private:
     std::string m_why;
 };
 
+#if !defined(VELMORA_HOTKEYS_WINDOWS)
 bool WaylandSession()
 {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
            qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
+#endif
 
 std::unique_ptr<HotkeySource> Make(const QString& name)
 {

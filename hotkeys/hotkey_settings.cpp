@@ -1,6 +1,7 @@
 #include "hotkeys/hotkey_settings.h"
 
 #include "tools/commands/key_names.h"
+#include "tools/macros/macro_file.h"
 
 namespace velmora {
 
@@ -60,7 +61,7 @@ public:
     }
 
 private:
-    enum class Section { Other, Hotkeys, Window };
+    enum class Section { Other, Hotkeys, Macros, Window };
 
     void ReadLine(int number, std::string_view line)
     {
@@ -70,6 +71,7 @@ private:
             if (content.back() != ']') return Problem(number, line, "a section name without its ']'");
             const std::string_view name = Trimmed(content.substr(1, content.size() - 2));
             m_section = velmoractl::SameIgnoringCase(name, "hotkeys")  ? Section::Hotkeys
+                        : velmoractl::SameIgnoringCase(name, "macros") ? Section::Macros
                         : velmoractl::SameIgnoringCase(name, "window") ? Section::Window
                                                                        : Section::Other;
             return;
@@ -79,6 +81,7 @@ private:
         const std::string_view name = Trimmed(content.substr(0, equals));
         const std::string_view value = Unquoted(Trimmed(content.substr(equals + 1)));
         if (m_section == Section::Hotkeys) return ReadHotkey(number, line, name, value);
+        if (m_section == Section::Macros) return ReadMacro(number, line, name, value);
         if (m_section == Section::Window && velmoractl::SameIgnoringCase(name, "hide-message-shown")) {
             if (const auto shown = ParseBool(value)) {
                 m_read.settings.hideMessageShown = *shown;
@@ -111,14 +114,48 @@ private:
         std::string error;
         const std::optional<Combination> combination = ParseCombination(value, error);
         if (!combination) return Problem(number, line, error);
-        for (std::size_t other = 0; other < settings.keys.size(); ++other) {
-            if (static_cast<int>(other) != keyIndex && settings.keys[other].combination == combination) {
-                return Problem(number, line,
-                               CombinationText(*combination) + " is already on " +
-                                   std::string(HotkeySettingName(static_cast<int>(other))));
+        if (const std::string other = Holder(*combination, keyIndex, {}); !other.empty())
+            return Problem(number, line, CombinationText(*combination) + " is already on " + other);
+        key.combination = combination;
+    }
+
+    // A macro's combination: "wide=Ctrl+Alt+F1"; empty: none.
+    void ReadMacro(int number, std::string_view line, std::string_view name, std::string_view value)
+    {
+        std::vector<MacroHotkey>& macros = m_read.settings.macros;
+        if (!velmoractl::IsMacroName(name))
+            return Problem(number, line, "a macro's name is 1 to 64 letters, digits, '-', '_' and '.'");
+        for (auto each = macros.begin(); each != macros.end(); ++each) {
+            if (velmoractl::SameIgnoringCase(each->name, name)) {
+                macros.erase(each);  // the later line wins, as for a key
+                break;
             }
         }
-        key.combination = combination;
+        if (value.empty()) return;
+        std::string error;
+        const std::optional<Combination> combination = ParseCombination(value, error);
+        if (!combination) return Problem(number, line, error);
+        if (const std::string other = Holder(*combination, -1, name); !other.empty())
+            return Problem(number, line, CombinationText(*combination) + " is already on " + other);
+        if (macros.size() >= MaxMacroHotkeys)
+            return Problem(number, line,
+                           "at most " + std::to_string(MaxMacroHotkeys) + " macros have a combination");
+        macros.push_back({std::string(name), *combination});
+    }
+
+    // The key ("zoom-in") or macro ("macro wide") other than keyIndex or macro that has combination.
+    std::string Holder(const Combination& combination, int keyIndex, std::string_view macro) const
+    {
+        const HotkeySettings& settings = m_read.settings;
+        for (std::size_t other = 0; other < settings.keys.size(); ++other) {
+            if (static_cast<int>(other) != keyIndex && settings.keys[other].combination == combination)
+                return std::string(HotkeySettingName(static_cast<int>(other)));
+        }
+        for (const MacroHotkey& other : settings.macros) {
+            if (other.combination == combination && !velmoractl::SameIgnoringCase(other.name, macro))
+                return "macro " + other.name;
+        }
+        return {};
     }
 
     void Problem(int number, std::string_view line, std::string reason)
@@ -158,6 +195,7 @@ std::array<std::optional<Combination>, KeyCount> EffectiveCombinations(const Hot
         if (settings.keys[i].set) continue;
         bool taken = false;
         for (const KeyHotkey& key : settings.keys) taken = taken || key.combination == suggested[i];
+        for (const MacroHotkey& macro : settings.macros) taken = taken || macro.combination == suggested[i];
         if (!taken) combinations[i] = suggested[i];
     }
     return combinations;

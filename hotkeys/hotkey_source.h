@@ -15,9 +15,9 @@ namespace velmora {
 // What a combination does. Today: press one of the twelve keys; other kinds (a named macro) come
 // later beside it.
 struct HotkeyTarget {
-    enum class Kind { Key };
+    enum class Kind { Key, Macro };
     Kind kind = Kind::Key;
-    int keyIndex = -1;
+    int keyIndex = -1;  // Key
 };
 
 struct HotkeyBinding {

@@ -180,6 +180,34 @@ TEST_F(ControllerFrontTest, AControllerThatGoesReleasesAtOnce)
     EXPECT_TRUE(m_core->Holds().empty());
 }
 
+// A program change mapped to a macro runs serve's macro of that name; the port going while the
+// macro holds its key cancels the run and releases at once (the macro would hold it 5 s more).
+TEST_F(ControllerFrontTest, AControllerThatGoesCancelsItsMacro)
+{
+    const controllers::MidiMappingParse parsed = controllers::ParseMidiMapping("program 3 macro hold\n");
+    ASSERT_TRUE(parsed.errors.empty());
+    MidiFront midi(m_loop, *m_core, parsed.mapping, true);
+    Macro hold{"hold", 1, {{MacroStep::Kind::Press, 3, 0, 2}, {MacroStep::Kind::Wait, -1, 5000, 3}}};
+    midi.Front().SetMacros(MacroBook{{hold}});
+    auto owned = std::make_unique<FakeMidi>();
+    FakeMidi& port = *owned;
+    std::string error;
+    ASSERT_EQ(midi.Start(std::move(owned), "16:0", error), controllers::MidiSource::OpenResult::Opened);
+    MidiEvent program;
+    program.message = {controllers::MidiMessage::Kind::ProgramChange, 0, 3, 0};
+    port.Send(program);
+    RunUntilWrites(1);
+    ASSERT_EQ(m_core->RunningMacros().size(), 1u);
+    MidiEvent gone;
+    gone.kind = MidiEvent::Kind::Gone;
+    port.Send(gone);
+    const auto sent = std::chrono::steady_clock::now();
+    RunUntilWrites(2);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, 2s);
+    EXPECT_EQ(KeyWrites(), (std::vector<int>{0x04, 0x16}));
+    EXPECT_TRUE(m_core->RunningMacros().empty());
+}
+
 // The pad's press first releases a key HTTP holds, and HTTP's press the pad's; the pad letting go of
 // a key it no longer holds sends nothing (the release code would let go of HTTP's key).
 TEST_F(ControllerFrontTest, APadSharesTheOneKeypad)

@@ -139,6 +139,54 @@ TEST(HttpRoute, SocketMessagesAndLeaseRenewals)
     }
 }
 
+// A nudge's time and a macro's name are checked before anything runs, over HTTP and the socket.
+TEST(HttpRoute, NudgesAndMacrosAreCheckedBeforeTheyRun)
+{
+    const ListenPolicy policy{"127.0.0.1", std::nullopt};
+    const Decision nudge = DecideRequest(Post("/v1/keys/zoom-in/nudge?device=1", R"({"ms": 300})"), policy);
+    ASSERT_EQ(nudge.route, Route::Nudge);
+    EXPECT_EQ(nudge.device, "1");
+    MacroBook book;
+    book.macros.push_back(Macro{"Wide", 1, {MacroStep{MacroStep::Kind::Click, 1, 0, 2}}});
+    Decision refused;
+    const std::optional<Macro> timed = MacroOf(nudge, book, std::chrono::milliseconds(10000), refused);
+    ASSERT_TRUE(timed);
+    ASSERT_EQ(timed->steps.size(), 1u);
+    EXPECT_EQ(timed->steps[0].kind, MacroStep::Kind::Nudge);
+    EXPECT_EQ(timed->steps[0].ms, 300);
+    EXPECT_FALSE(MacroOf(nudge, book, std::chrono::milliseconds(299), refused));
+    EXPECT_EQ(refused.status, 400);
+    for (const char* body :
+         {"{}", R"({"ms": 0})", R"({"ms": -5})", R"({"ms": 1.5})", R"({"ms": "300"})", R"({"ms": 1e12})"}) {
+        EXPECT_EQ(DecideRequest(Post("/v1/keys/zoom-in/nudge", body), policy).status, 400) << body;
+    }
+    EXPECT_EQ(DecideRequest(Post("/v1/keys/zoom-in/click", R"({"ms": 300})"), policy).status, 400);
+
+    const Decision run = DecideRequest(Post("/v1/macros/wide", "{}"), policy);
+    ASSERT_EQ(run.route, Route::RunMacro);
+    EXPECT_TRUE(MacroOf(run, book, std::chrono::milliseconds(10000), refused));
+    EXPECT_FALSE(MacroOf(DecideRequest(Post("/v1/macros/tall", "{}"), policy), book,
+                         std::chrono::milliseconds(10000), refused));
+    EXPECT_EQ(refused.cause, "unknown-macro");
+    EXPECT_EQ(DecideRequest(Post("/v1/macros/a%20b", "{}"), policy).cause, "unknown-macro");
+    RequestView cancel = Post("/v1/macros/running", "");
+    cancel.method = "DELETE";
+    EXPECT_EQ(DecideRequest(cancel, policy).route, Route::CancelMacro);
+
+    const Decision tied = DecideSocketMessage(R"({"macro": "wide", "cancelOnClose": true, "id": 2})");
+    EXPECT_EQ(tied.route, Route::RunMacro);
+    EXPECT_TRUE(tied.cancelOnClose);
+    EXPECT_EQ(DecideSocketMessage(R"({"macro": "running", "action": "cancel"})").route, Route::CancelMacro);
+    EXPECT_EQ(DecideSocketMessage(R"({"key": "focus-in", "action": "nudge", "ms": 20})").ms, 20);
+    for (const char* bad :
+         {R"({"macro": "wide", "action": "cancel"})", R"({"macro": "running"})", R"({"macro": 5})",
+          R"({"macro": "wide", "key": "menu"})", R"({"key": "zoom-in", "action": "nudge"})",
+          R"({"key": "zoom-in", "action": "press", "ms": 30})",
+          R"({"key": "zoom-in", "action": "click", "cancelOnClose": true})"}) {
+        EXPECT_EQ(DecideSocketMessage(bad).route, Route::Refused) << bad;
+    }
+}
+
 // The device comes from ?device= or the body; both may name it only alike.
 TEST(HttpRoute, AKeyActionNamesItsDeviceOnce)
 {

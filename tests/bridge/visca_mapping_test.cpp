@@ -25,7 +25,11 @@ TEST(ViscaMapping, NamesTheLineOfEveryMistake)
         "pan-tilt-stop hold\n"
         "zoom-stop release zoom-in zoom\n"
         "memory-recall 7 release\n"
-        "menu-on\n");
+        "menu-on\n"
+        "memory-recall 5 macro wide\n"
+        "memory-recall 6 macro wide shot\n"
+        "focus-far nudge focus-in 0\n"
+        "focus-near nudge focus-out\n");
     const std::vector<std::string> expected{
         "line 4: unknown VISCA command 'zoom-in' (zoom-tele zoom-wide zoom-stop focus-far focus-near "
         "focus-stop "
@@ -35,13 +39,20 @@ TEST(ViscaMapping, NamesTheLineOfEveryMistake)
         "line 7: memory-recall takes a memory number from 0 to 127",
         "line 8: memory-recall takes a memory number from 0 to 127",
         "line 9: click takes one key",
-        "line 10: unknown action 'hold' (press, click or release)",
+        "line 10: unknown action 'hold' (press, click, release, nudge or macro)",
         "line 11: unknown key 'zoom' (live normal zoom-in focus-in menu focus-out zoom-out ae awb lock1 "
         "lock2 "
         "lock3)",
-        "line 13: an action is missing: press KEY, click KEY or release [KEY...]",
+        "line 13: an action is missing: press KEY, click KEY, release [KEY...], nudge KEY MS or macro NAME",
+        "line 15: macro takes the name of a macro of the macros file",
+        "line 16: nudge takes a key and a time: nudge KEY MS (a time is 1 ms or more)",
+        "line 17: nudge takes a key and a time: nudge KEY MS",
     };
     EXPECT_EQ(parse.errors, expected);
+    // Serve looks the macros up in its macros file, and names the line of one it lacks.
+    ASSERT_EQ(parse.mapping.Macros().size(), 1u);
+    EXPECT_EQ(parse.mapping.Macros()[0].line, 14);
+    EXPECT_EQ(parse.mapping.Find(ViscaCommand::MemoryRecall, 5)->macro, "wide");
 }
 
 // The example file is the default table, and the README shows it whole.

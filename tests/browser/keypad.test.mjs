@@ -1,8 +1,11 @@
 // The keypad page in a real browser against the real serve: every way a touch hold can end puts
 // its release on the camera's trace, once; the page reconnects by itself, refuses to be driven
-// from another origin, and takes its token from the address's fragment.
+// from another origin, and takes its token from the address's fragment; a macro button runs its
+// macro and cancels it.
 import assert from 'node:assert/strict';
+import { writeFileSync } from 'node:fs';
 import { createServer } from 'node:http';
+import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
 
@@ -136,5 +139,26 @@ test('with --token-file the fragment URL connects and leaves the address bar', a
     await page.close();
   } finally {
     await guarded.stop();
+  }
+});
+
+test('a macro button runs its macro, shows it running and cancels it when touched again', async () => {
+  const folder = tempFolder();
+  writeFileSync(join(folder, 'macros'), '[hold]\npress zoom-in\nwait 5000\nrelease\n');
+  const serve = await startServe({ folder, options: ['--macros', join(folder, 'macros')] });
+  try {
+    const page = await openKeypad(browser, serve.url);
+    const before = serve.writes().length; // after the release at start
+    await page.click('#macros button[data-macro="hold"]');
+    await page.waitForSelector('#macros button[data-running="mine"]');
+    await waitFor('the press', () => serve.writes().includes(codes['zoom-in']));
+    await page.click('#macros button[data-macro="hold"]');
+    await page.waitForSelector('#macros button:not([data-running])');
+    await waitFor('the release', () => serve.writes().length >= before + 2);
+    await sleep(300); // nothing more may follow
+    assert.deepEqual(serve.writes().slice(before), pressRelease);
+    await page.close();
+  } finally {
+    await serve.stop();
   }
 });

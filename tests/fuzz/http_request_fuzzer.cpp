@@ -8,7 +8,8 @@
 // no other site's Sec-Fetch-Site and the right token (in the header, or on an upgrade as a
 // subprotocol). The body's lines also go, as event-socket messages from two sockets with time
 // passing between them, through the socket's decoder and the leases of the holds they make: a lease
-// is only ever its holder's, renewed only by it, and ends on time.
+// is only ever its holder's, renewed only by it, and ends on time. A nudge or a macro, asked for
+// over HTTP or the socket, runs only within the hold limit or as one of the macros file.
 #include <QJsonDocument>
 #include <algorithm>
 #include <cctype>
@@ -24,6 +25,7 @@
 #include "tools/bridge/http_reader.h"
 #include "tools/bridge/http_view.h"
 #include "tools/bridge/lease_table.h"
+#include "tools/macros/macro_file.h"
 
 using namespace velmora::bridge;
 
@@ -43,13 +45,40 @@ std::string_view Trim(std::string_view text)
     return text;
 }
 
+// A nudge within the hold limit, or a macro of the file, is the macro run; anything else is refused.
+void CheckMacro(const Decision& decision)
+{
+    static const velmora::MacroBook book{{velmora::Macro{"wide", 1, {}}}};
+    constexpr std::chrono::milliseconds holdLimit(10000);
+    Decision refused;
+    const std::optional<velmora::Macro> macro = MacroOf(decision, book, holdLimit, refused);
+    if (decision.route == Route::Nudge) {
+        FUZZ_CHECK(decision.ms >= 1 && decision.ms <= MaxNudgeMs);
+        FUZZ_CHECK(macro.has_value() == (decision.ms <= holdLimit.count()));
+        if (macro)
+            FUZZ_CHECK(macro->steps.size() == 1 && macro->steps[0].key == decision.keyIndex &&
+                       macro->steps[0].ms == decision.ms);
+    } else if (decision.route == Route::RunMacro) {
+        FUZZ_CHECK(velmoractl::IsMacroName(decision.macro));
+        FUZZ_CHECK(macro.has_value() == (book.Find(decision.macro) != nullptr));
+    }
+    if (!macro) FUZZ_CHECK(refused.status == 400 || refused.status == 404);
+}
+
 void Check(const RequestView& request, const ListenPolicy& policy)
 {
     const Decision decision = DecideRequest(request, policy);
     static const std::set<int> kRefusals{400, 401, 403, 404, 405, 415, 426};
     if (decision.route == Route::Refused) {
         FUZZ_CHECK(kRefusals.count(decision.status) == 1 && !decision.cause.empty());
-        if (policy.token) FUZZ_CHECK(decision.rule.find(*policy.token) == std::string::npos);
+        // The log line quotes a refused Origin or Sec-Fetch-Site as sent; the token only where the
+        // client put it there itself.
+        if (policy.token && decision.rule.find(*policy.token) != std::string::npos) {
+            const auto carries = [&](const std::optional<std::string_view>& field) {
+                return field && field->find(*policy.token) != std::string_view::npos;
+            };
+            FUZZ_CHECK(carries(request.origin) || carries(request.fetchSite));
+        }
         return;
     }
     FUZZ_CHECK(decision.status == 0);
@@ -77,12 +106,18 @@ void Check(const RequestView& request, const ListenPolicy& policy)
                                  decision.route == Route::Events;
         FUZZ_CHECK(header || subprotocol);
     }
-    if (decision.route != Route::Key) {
+    if (decision.route == Route::CancelMacro) {
+        FUZZ_CHECK(request.method == "DELETE");
+        return;
+    }
+    if (decision.route != Route::Key && decision.route != Route::Nudge && decision.route != Route::RunMacro) {
         FUZZ_CHECK(request.method == "GET");
         return;
     }
     FUZZ_CHECK(request.method == "POST");
-    FUZZ_CHECK(decision.keyIndex >= 0 && decision.keyIndex < velmora::KeyCount);
+    CheckMacro(decision);
+    if (decision.route != Route::RunMacro)
+        FUZZ_CHECK(decision.keyIndex >= 0 && decision.keyIndex < velmora::KeyCount);
     FUZZ_CHECK(request.contentType &&
                Lower(*request.contentType).find("application/json") != std::string::npos);
     FUZZ_CHECK(QJsonDocument::fromJson(QByteArray(request.body.data(), static_cast<int>(request.body.size())))
@@ -127,6 +162,14 @@ void CheckLeases(std::string_view body)
             if (decision.lease && held.HolderOf(decision.keyIndex) == owner)
                 leases.Grant("camera", decision.keyIndex, owner, now);
             leases.Keep("camera", held);
+        } else if (decision.route == Route::Nudge) {
+            // As a click: what is held is released first, and the nudge ends released.
+            for (const int slot : velmora::KeypadPressSlots(held, decision.keyIndex, true))
+                held.Sent(slot, owner);
+            FUZZ_CHECK(held.KeyIndices().empty());
+            leases.Keep("camera", held);
+        } else if (decision.route == Route::RunMacro || decision.route == Route::CancelMacro) {
+            FUZZ_CHECK(decision.status == 0);  // a macro's steps are the engine's, not this model's
         } else {
             FUZZ_CHECK(decision.status != 0 && !decision.cause.empty());
         }
@@ -142,9 +185,14 @@ void CheckRequest(const HttpReader::Parser& parser, std::size_t bodyBytes)
     Check(view, ListenPolicy{"127.0.0.1", std::string("S3cret"), 8719});
     Check(view, ListenPolicy{"::", std::nullopt, 80});
     const Decision message = DecideSocketMessage(view.body);
-    FUZZ_CHECK(message.route == Route::Refused
-                   ? message.status != 0
-                   : message.keyIndex >= 0 && message.keyIndex < velmora::KeyCount);
+    if (message.route == Route::RunMacro || message.route == Route::CancelMacro ||
+        message.route == Route::Nudge) {
+        CheckMacro(message);
+    } else {
+        FUZZ_CHECK(message.route == Route::Refused
+                       ? message.status != 0
+                       : message.keyIndex >= 0 && message.keyIndex < velmora::KeyCount);
+    }
     CheckLeases(view.body);
 }
 

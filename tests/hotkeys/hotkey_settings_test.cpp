@@ -39,7 +39,9 @@ TEST(HotkeySettingsTest, AHandWrittenFileKeepsWhatCanBeReadAndNamesEachLineThatC
         "[window]\r\n"
         "hide-message-shown=perhaps\r\n"  // 14
         "[macros]\r\n"
-        "anything=goes\r\n");
+        "wide=Ctrl+Alt+F5\r\n"        // a macro of the macros file
+        "tall=Ctrl+Shift+Up\r\n"      // 17: zoom-in has it
+        "bad name=Ctrl+Alt+F6\r\n");  // 18: no macro's name
     const velmora::HotkeySettings& settings = read.settings;
     EXPECT_TRUE(settings.enabled);
     EXPECT_FALSE(settings.hideMessageShown);
@@ -54,13 +56,18 @@ TEST(HotkeySettingsTest, AHandWrittenFileKeepsWhatCanBeReadAndNamesEachLineThatC
 
     std::vector<std::string> problems;
     for (const auto& problem : read.problems) problems.push_back(velmora::ProblemText(problem));
-    ASSERT_EQ(problems.size(), 5u);
+    ASSERT_EQ(settings.macros.size(), 1u);
+    EXPECT_EQ(settings.macros[0].name, "wide");
+    EXPECT_EQ(Text(settings.macros[0].combination), "Ctrl+Alt+F5");
+    ASSERT_EQ(problems.size(), 7u);
     EXPECT_EQ(problems[0].rfind("line 9: lokc2=Ctrl+Alt+F2: no key is named \"lokc2\"", 0), 0u)
         << problems[0];
     EXPECT_EQ(problems[1], "line 10: focus-in=Ctrl+Alt+Fo0: unknown key \"Fo0\"");
     EXPECT_EQ(problems[2], "line 11: focus-out=Ctrl+Shift+Up: Ctrl+Shift+Up is already on zoom-in");
     EXPECT_EQ(problems[3], "line 12: this line is garbage: not a setting (no '=')");
     EXPECT_EQ(problems[4], "line 14: hide-message-shown=perhaps: hide-message-shown takes true or false");
+    EXPECT_EQ(problems[5], "line 17: tall=Ctrl+Shift+Up: Ctrl+Shift+Up is already on zoom-in");
+    EXPECT_EQ(problems[6].rfind("line 18: bad name=Ctrl+Alt+F6: a macro's name is", 0), 0u) << problems[6];
 }
 
 TEST(HotkeySettingsTest, KeysNotSetGetTheSuggestedCombinationUnlessAnotherKeyTookIt)
@@ -72,6 +79,9 @@ TEST(HotkeySettingsTest, KeysNotSetGetTheSuggestedCombinationUnlessAnotherKeyToo
     EXPECT_EQ(Text(combinations[Key("menu")]), "none");     // cleared
     EXPECT_EQ(Text(combinations[Key("zoom-out")]), "Ctrl+Alt+Down");
     EXPECT_TRUE(read.problems.empty());
+    // A macro's combination takes a key's suggestion as a key set in the file does.
+    const auto macro = velmora::ReadHotkeySettings("[macros]\nwide=Ctrl+Alt+Down\n");
+    EXPECT_EQ(Text(velmora::EffectiveCombinations(macro.settings)[Key("zoom-out")]), "none");
 }
 
 }  // namespace

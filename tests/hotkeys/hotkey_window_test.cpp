@@ -26,6 +26,7 @@
 #include "app/tray_menu.h"
 #include "app/user_settings.h"
 #include "app/velmora.h"
+#include "app/window_macros.h"
 #include "hotkeys/hotkey_backend.h"
 #include "platform/backend.h"
 #include "platform/sim/sim_backend.h"
@@ -75,12 +76,15 @@ protected:
         window->Form().MENUButton->setFocus();
         log = std::make_unique<SlotLog>(backend->Cameras(), boxes);
     }
-    // What the slots did, less the hotkeys' own lines on the debug channel.
+    // What the slots did, less the hotkeys' and macros' own lines on the debug channel.
     QStringList Taken()
     {
         QStringList lines = log->Take();
         lines.erase(std::remove_if(lines.begin(), lines.end(),
-                                   [](const QString& line) { return line.startsWith("debug hotkey"); }),
+                                   [](const QString& line) {
+                                       return line.startsWith("debug hotkey") ||
+                                              line.startsWith("debug macro");
+                                   }),
                     lines.end());
         return lines;
     }
@@ -192,6 +196,37 @@ TEST_F(HotkeyWindowTest, EveryEndOfAHotkeysHoldSendsItsReleaseOnce)
     EXPECT_TRUE(window->close());
     EXPECT_EQ(Taken(), QStringList({QString(kKeyUp).replace("camera 0", "camera 1")}));
     EXPECT_TRUE(hotkeys->bindings.empty());
+}
+
+// A macro's combination runs the macro of the default macros file on the window's slots; a click
+// in the window cancels it, the macro's key released before the click's press, once.
+TEST_F(HotkeyWindowTest, AMacrosCombinationRunsItAndAClickCancelsItFirst)
+{
+    WriteSettings("[macros]\nhold=Ctrl+Alt+F5\ntap=Ctrl+Alt+F6\n");
+    ASSERT_TRUE(QDir().mkpath(folder.path() + "/config/velmora"));
+    QFile macros(folder.path() + "/config/velmora/macros.txt");
+    ASSERT_TRUE(macros.open(QIODevice::WriteOnly));
+    macros.write("[hold]\npress zoom-in\nwait 300\nrelease\n[tap]\nnudge focus-in 20\n");
+    macros.close();
+    Start();
+#if defined(Q_OS_WIN)
+    window->LoadMacros(macros.fileName());  // the default file is under %LOCALAPPDATA%, which stays put
+#else
+    window->LoadMacros();  // the default file, under XDG_CONFIG_HOME
+#endif
+    ASSERT_TRUE(window->Macros().Problems().isEmpty())
+        << window->Macros().Problems().join("\n").toStdString();
+    EXPECT_EQ(Down("macro-hold"), QStringList({kZoomIn}));
+    EXPECT_EQ(Up("macro-hold"), QStringList());
+    EXPECT_EQ(Click("Focus_outButton", true), QStringList({kKeyUp, kFocusOut}));
+    EXPECT_EQ(Click("Focus_outButton", false), QStringList({kKeyUp}));
+    QTest::qWait(400);  // past the macro's own release
+    EXPECT_EQ(Taken(), QStringList());
+
+    EXPECT_EQ(Down("macro-tap"), QStringList({kFocusIn}));
+    QTest::qWait(200);
+    EXPECT_EQ(Taken(), QStringList({kKeyUp}));
+    EXPECT_FALSE(window->Macros().Running());
 }
 
 TEST_F(HotkeyWindowTest, TheSettingsRecordApplyAndNameTheFilesLinesTheyCouldNotRead)

@@ -522,13 +522,100 @@ TEST_F(ServeTest, ListenersRefuseToStartWithoutTheirSafeguard)
         {{"--visca", "127.0.0.1:0", "--visca-map", "."}, {"--visca-map .: is a directory"}},
         {{"--token-file", "empty"}, {"--token-file empty: is empty"}},
         {{"--token-file", "long-token"}, {"1025 bytes long; at most 1024"}},
+        {{"--macros", "shots"}, {"shots: line 2: ", "shots: line 4: ", "bad line(s) 2, 4 in shots"}},
+        {{"--macros", "missing"}, {"missing: cannot be read"}},
+        {{"--macros", "short", "--visca", "127.0.0.1:0", "--visca-map", "recall"},
+         {"recall: line 1: no macro wide in short"}},
+        {{"--macros", "short", "--visca", "127.0.0.1:0", "--visca-map", "long", "--hold-limit", "2"},
+         {"long: line 1: the nudge of 2500 ms is longer than the hold limit (2000 ms)"}},
     };
+    WriteFile("shots", "[wide]\nnudge zoom-in 0\n[reset]\nclick nothing\n");
+    WriteFile("short", "[reset]\nclick normal\n");
+    WriteFile("recall", "memory-recall 5 macro wide\n");
+    WriteFile("long", "zoom-tele nudge zoom-in 2500\n");
     for (const auto& attempt : refused) {
         const CtlResult result = Run(Camera(), QStringList{"serve"} + attempt.options);
         EXPECT_EQ(result.exitCode, 2) << result.err;
         for (const std::string& said : attempt.said)
             EXPECT_NE(result.err.find(said), std::string::npos) << result.err;
     }
+}
+
+// A macro cancelled from any front end lets go of the key it holds before anything else reaches the
+// camera, and once: a key clicked over HTTP in its wait, a key on the socket in a nudge, DELETE, a
+// VISCA drive in a macro a memory recall started, the socket that tied a macro to itself closing,
+// and serve stopping.
+TEST_F(ServeTest, ACancelledMacroReleasesFirstAndOnce)
+{
+    WriteFile("macros", "[hold]\npress zoom-out\nwait 1500\nrelease\n[nudge]\nnudge zoom-in 1500\n");
+    WriteFile("map", "zoom-tele press zoom-in\nmemory-recall 5 macro hold\n");
+    Start({"--macros", "macros", "--visca", "127.0.0.1:0", "--visca-map", "map", "--quiet",
+           "--no-release-at-start"});
+    const auto at = m_err.find("udp 127.0.0.1:");
+    ASSERT_NE(at, std::string::npos) << m_err;
+    udp::socket controller(m_io, udp::endpoint(boost::asio::ip::make_address("127.0.0.1"), 0));
+    const udp::endpoint visca(boost::asio::ip::make_address("127.0.0.1"),
+                              static_cast<unsigned short>(std::stoi(m_err.substr(at + 14))));
+    std::string expected;
+    // Waits until the camera has had these writes as well.
+    const auto wrote = [this, &expected](std::initializer_list<int> data) {
+        for (const int each : data) expected += KeyPacket(static_cast<std::uint8_t>(each)) + "\n";
+        const QDeadlineTimer deadline(5000);
+        while (TracedWrites().size() < expected.size() && !deadline.hasExpired())
+            std::this_thread::sleep_for(10ms);
+        ASSERT_EQ(TracedWrites(), expected);
+    };
+    const std::string json = "Host: localhost\r\nContent-Type: application/json\r\n";
+    const auto reason = [](const http::response<http::string_body>& answer) {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(answer.body()))["reason"]
+            .toString()
+            .toStdString();
+    };
+
+    const auto running = Connect();
+    boost::asio::write(*running, boost::asio::buffer(Request("POST", "/v1/macros/hold", json, "{}")));
+    wrote({0x07});
+    EXPECT_EQ(Raw(Click("menu", json)).result_int(), 200u);
+    const auto cancelled = Read(*running);
+    EXPECT_EQ(cancelled.result_int(), 409u);
+    EXPECT_EQ(reason(cancelled), "key-pressed");
+    wrote({0x16, 0x05});
+
+    beast::websocket::stream<tcp::socket> socket(m_io);
+    socket.next_layer().connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), m_port));
+    socket.handshake(Host(), "/v1/events");
+    socket.write(boost::asio::buffer(std::string(R"({"macro": "nudge"})")));
+    wrote({0x03});
+    socket.write(boost::asio::buffer(std::string(R"({"key": "menu"})")));
+    wrote({0x16, 0x05});
+
+    boost::asio::write(*running, boost::asio::buffer(Request("POST", "/v1/macros/hold", json, "{}")));
+    wrote({0x07});
+    EXPECT_EQ(Raw(Request("DELETE", "/v1/macros/running", "Host: localhost\r\n")).result_int(), 200u);
+    EXPECT_EQ(reason(Read(*running)), "cancelled");
+    wrote({0x16});
+
+    const auto datagram = [&](std::vector<std::uint8_t> message) {
+        controller.send_to(boost::asio::buffer(message), visca);
+    };
+    datagram({0x81, 0x01, 0x04, 0x3F, 0x02, 0x05, 0xFF});  // memory recall 5: macro hold
+    wrote({0x07});
+    datagram({0x81, 0x01, 0x04, 0x07, 0x02, 0xFF});  // zoom tele
+    wrote({0x16, 0x03});
+
+    // One keypad lets go of VISCA's zoom-in for the macro's press.
+    socket.write(boost::asio::buffer(std::string(R"({"macro": "hold", "cancelOnClose": true})")));
+    wrote({0x16, 0x07});
+    socket.close(beast::websocket::close_code::normal);
+    wrote({0x16});
+
+    // Past the time their steps were due, the cancelled runs have sent nothing more.
+    std::this_thread::sleep_for(1600ms);
+    wrote({});
+    boost::asio::write(*running, boost::asio::buffer(Request("POST", "/v1/macros/hold", json, "{}")));
+    wrote({0x07});
+    EXPECT_NE(Stop().find("1 held key(s) released"), std::string::npos) << m_err;
+    wrote({0x16});
 }
 
 }  // namespace

@@ -69,6 +69,7 @@ void BridgeCore::Key(KeyRequest request, std::function<void(const KeyOutcome&)> 
                 m_leases.Grant(outcome.device.id, outcome.keyIndex, owner, std::chrono::steady_clock::now());
             }
             Apply(outcome);
+            if (outcome.cancelledRun) EndRun(*outcome.cancelledRun, MacroEnd::KeyPressed, client);
             if (!outcome.writes.empty() || outcome.renewed) {
                 BridgeEvent event;
                 event.kind = BridgeEvent::Kind::KeySent;
@@ -204,6 +205,7 @@ void BridgeCore::ReleaseHeld(HoldFilter which, HoldEnd end, std::function<void(s
 void BridgeCore::OwnerGone(Owner owner)
 {
     m_clients.erase(owner);
+    EndRunsOf(owner, MacroEnd::ClientGone);
     ReleaseHeld([owner](const std::string&, int, Owner holder) { return holder == owner; },
                 HoldEnd::OwnerGone);
 }
@@ -310,14 +312,15 @@ void BridgeCore::ApplyDevices(std::vector<DeviceInfo> devices)
 void BridgeCore::Stop(std::function<void(std::size_t)> done)
 {
     m_stopping = true;
+    EndRunsOf(std::nullopt, MacroEnd::Stopping);
     m_limits.clear();
     m_leases = LeaseTable();
     m_leaseTimer.cancel();
     auto released = std::make_shared<std::size_t>(0);
     ReleaseHeld([](const std::string&, int, Owner) { return true; }, HoldEnd::Stopping,
                 [released](std::size_t count) { *released = count; });
-    m_worker.SubmitOwed([&worker = m_worker, done, released](CameraHost&) {
-        worker.Answer([done, released] { done(*released); });
+    m_worker.SubmitOwed([this, &worker = m_worker, done, released](CameraHost&) {
+        worker.Answer([this, done, released] { done(*released + m_releasedAtStop); });
     });
 }
 

@@ -52,6 +52,16 @@ public:
     void ReadStatus(std::optional<std::string> device, std::function<void(const StatusOutcome&)> done);
     void ReadZoom(std::optional<std::string> device, std::function<void(const ZoomOutcome&)> done);
 
+    // Runs a macro (a nudge: one without a name) on the camera, one at a time per camera: it
+    // cancels the one running there, as a key pressed there by anyone cancels it. Its steps go to
+    // the camera ahead of what waits in the queue, each when it is due; done gets what it sent and
+    // how it ended, once it has, and its events are published as it goes.
+    void RunMacro(MacroRequest request, std::function<void(const MacroOutcome&)> done);
+    // Cancels the macros running on the device (an id, an index or a path; none: on every device),
+    // client asking; how many it cancelled.
+    std::size_t CancelMacros(const std::optional<std::string>& device, const std::string& client);
+    std::vector<RunningMacro> RunningMacros() const;
+
     // The holds as the last outcomes reported them.
     struct Hold {
         std::string deviceId;
@@ -92,6 +102,17 @@ private:
     // done with their number.
     void ReleaseHeld(HoldFilter which, HoldEnd end, std::function<void(std::size_t)> done = {});
     void ApplyDevices(std::vector<DeviceInfo> devices);
+    // A macro run (bridge_macros.cpp): its next step, and its end (end none: finished).
+    struct Run;
+    template <typename Result>
+    void Urgent(std::function<Result(CameraHost&)> fn, std::function<void(Result)> then);
+    // due: the time the step's wait ends, when its timer fired ahead of it.
+    void Step(Owner run, std::optional<std::chrono::steady_clock::time_point> due = std::nullopt);
+    void EndRun(Owner run, std::optional<MacroEnd> end, std::string by = {},
+                std::optional<BridgeFailure> failure = std::nullopt, const KeyOutcome* released = nullptr);
+    // Ends the runs a starter tied to itself (cancelOnGone), or every run.
+    void EndRunsOf(std::optional<Owner> starter, MacroEnd end);
+    void PublishMacro(BridgeEvent::Kind kind, const Run& run, const KeyOutcome* key = nullptr, int step = -1);
     void Publish(const BridgeEvent& event);
 
     boost::asio::io_context& m_loop;
@@ -111,6 +132,8 @@ private:
     bool m_servedPinned = false;
     std::vector<std::weak_ptr<Subscriber>> m_subscribers;
     Owner m_lastOwner = HttpOwner;
+    std::map<Owner, std::shared_ptr<Run>> m_runs;
+    std::size_t m_releasedAtStop = 0;  // by the macros stopping cancelled
     bool m_stopping = false;
     bool m_wakePosted = false;
 };

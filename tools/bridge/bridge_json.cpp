@@ -48,6 +48,27 @@ QJsonObject KeyJson(int keyIndex)
     return object;
 }
 
+QJsonObject WriteJson(const KeyWrite& write, bool withKey)
+{
+    QJsonObject event;
+    if (withKey) event.insert("key", Text(velmoractl::ShortKeyName(Keys[write.keyIndex])));
+    event.insert("event", write.press ? "press" : "release");
+    event.insert("sent", write.writes);
+    if (write.writes) {
+        event.insert("data", write.data);
+        event.insert("packet", PacketText(write.packet));
+        event.insert("status", StatusText(write.status));
+    }
+    return event;
+}
+
+// The step of a nudge's one-step macro (no name), or nullopt for a named macro.
+std::optional<MacroStep> NudgeOf(const MacroOutcome& outcome)
+{
+    if (!outcome.name.empty() || outcome.nudge.kind != MacroStep::Kind::Nudge) return std::nullopt;
+    return outcome.nudge;
+}
+
 QJsonArray HeldJson(const std::vector<HeldBy>& held, bool withDevice)
 {
     QJsonArray list;
@@ -96,20 +117,67 @@ QJsonObject KeyAnswer(const KeyOutcome& outcome)
     }
     answer.insert("action", Text(KeyActionName(outcome.action)));
     QJsonArray events;
-    for (const KeyWrite& write : outcome.writes) {
-        QJsonObject event;
-        if (write.keyIndex != outcome.keyIndex)
-            event.insert("key", Text(velmoractl::ShortKeyName(Keys[write.keyIndex])));
-        event.insert("event", write.press ? "press" : "release");
-        event.insert("sent", write.writes);
-        if (write.writes) {
-            event.insert("data", write.data);
-            event.insert("packet", PacketText(write.packet));
-            event.insert("status", StatusText(write.status));
+    for (const KeyWrite& write : outcome.writes)
+        events.append(WriteJson(write, write.keyIndex != outcome.keyIndex));
+    answer.insert("events", events);
+    return answer;
+}
+
+QJsonObject MacroAnswer(const MacroOutcome& outcome)
+{
+    QJsonObject answer = Answer(outcome.device, outcome.failure);
+    const std::optional<MacroStep> nudge = NudgeOf(outcome);
+    if (nudge) {
+        answer.insert("key", Text(velmoractl::ShortKeyName(Keys[static_cast<std::size_t>(nudge->key)])));
+        answer.insert("action", "nudge");
+        answer.insert("ms", nudge->ms);
+    } else {
+        answer.insert("macro", QString::fromStdString(outcome.name));
+    }
+    answer.insert("finished", outcome.finished);
+    if (outcome.end) answer.insert("reason", Text(MacroEndName(*outcome.end)));
+    if (!outcome.endedBy.empty()) answer.insert("by", QString::fromStdString(outcome.endedBy));
+    QJsonArray events;
+    for (std::size_t i = 0; i < outcome.writes.size(); ++i) {
+        QJsonObject event = WriteJson(outcome.writes[i], true);
+        const int step = i < outcome.steps.size() ? outcome.steps[i] : -1;
+        if (step >= 0) {
+            event.insert("step", step);
+        } else {
+            event.insert("cancel", true);
         }
         events.append(event);
     }
     answer.insert("events", events);
+    return answer;
+}
+
+QJsonObject MacrosAnswer(const MacroBook& book, const std::vector<RunningMacro>& running)
+{
+    QJsonArray list;
+    for (const Macro& macro : book.macros) {
+        QJsonObject entry;
+        entry.insert("name", QString::fromStdString(macro.name));
+        entry.insert("steps", static_cast<int>(macro.steps.size()));
+        entry.insert("ms", static_cast<double>(MacroDurationMs(macro)));
+        list.append(entry);
+    }
+    QJsonArray now;
+    for (const RunningMacro& run : running) {
+        QJsonObject entry;
+        if (run.name.empty()) {
+            entry.insert("action", "nudge");
+        } else {
+            entry.insert("macro", QString::fromStdString(run.name));
+        }
+        entry.insert("device", QString::fromStdString(run.device.id));
+        entry.insert("client", QString::fromStdString(run.client));
+        now.append(entry);
+    }
+    QJsonObject answer;
+    answer.insert("ok", true);
+    answer.insert("macros", list);
+    answer.insert("running", now);
     return answer;
 }
 
@@ -187,6 +255,37 @@ QJsonObject EventJson(const BridgeEvent& event)
             object.insert("droppedHolds", dropped);
             break;
         }
+        case BridgeEvent::Kind::MacroStarted:
+        case BridgeEvent::Kind::MacroStep:
+        case BridgeEvent::Kind::MacroEnded: {
+            const MacroOutcome& run = *event.macro;
+            if (event.kind == BridgeEvent::Kind::MacroStep && event.key) {
+                object = KeyAnswer(*event.key);
+                object.insert("step", event.step);
+                if (event.line > 0) object.insert("line", event.line);
+            } else if (event.kind == BridgeEvent::Kind::MacroEnded) {
+                object = MacroAnswer(run);
+                object.remove("events");
+            } else {
+                object.insert("device", DeviceJson(event.device));
+            }
+            const bool finished = event.kind == BridgeEvent::Kind::MacroEnded && run.finished;
+            object.insert("event", event.kind == BridgeEvent::Kind::MacroStarted ? "macro-started"
+                                   : event.kind == BridgeEvent::Kind::MacroStep  ? "macro-step"
+                                   : finished                                    ? "macro-finished"
+                                                                                 : "macro-cancelled");
+            if (const std::optional<MacroStep> nudge = NudgeOf(run)) {
+                object.insert("nudge",
+                              Text(velmoractl::ShortKeyName(Keys[static_cast<std::size_t>(nudge->key)])));
+                object.insert("ms", nudge->ms);
+            } else {
+                object.insert("macro", QString::fromStdString(run.name));
+            }
+            object.insert("client", QString::fromStdString(event.client));
+            if (event.kind != BridgeEvent::Kind::MacroStarted)
+                object.insert("held", HeldJson(event.held, false));
+            break;
+        }
         case BridgeEvent::Kind::KeySent:
         case BridgeEvent::Kind::HoldReleased:
             object = KeyAnswer(*event.key);
@@ -202,7 +301,7 @@ QJsonObject EventJson(const BridgeEvent& event)
 
 QJsonObject HelloJson(const std::string& client, const std::vector<DeviceInfo>& devices,
                       const std::optional<std::string>& served, const std::vector<HeldBy>& held,
-                      std::chrono::milliseconds holdLimit)
+                      std::chrono::milliseconds holdLimit, const std::vector<std::string>& macros)
 {
     QJsonObject hello;
     hello.insert("event", "hello");
@@ -213,6 +312,9 @@ QJsonObject HelloJson(const std::string& client, const std::vector<DeviceInfo>& 
     hello.insert("held", HeldJson(held, true));
     hello.insert("holdLimitSeconds", static_cast<double>(holdLimit.count()) / 1000);
     hello.insert("leaseSeconds", static_cast<double>(LeaseTime.count()) / 1000);
+    QJsonArray names;
+    for (const std::string& name : macros) names.append(QString::fromStdString(name));
+    hello.insert("macros", names);
     return hello;
 }
 

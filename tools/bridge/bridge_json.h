@@ -20,15 +20,21 @@ QJsonObject FailureJson(const BridgeFailure& failure);
 QJsonObject FailureAnswer(const BridgeFailure& failure);
 
 QJsonObject KeyAnswer(const KeyOutcome& outcome);
+// What a macro or a nudge sent ("events", each with its "step", or "cancel" for a cancel's
+// release) and how it ended ("finished", else "reason", "by" and the "error").
+QJsonObject MacroAnswer(const MacroOutcome& outcome);
+// The macros of the file: "name", "steps", "ms"; and the ones "running".
+QJsonObject MacrosAnswer(const MacroBook& book, const std::vector<RunningMacro>& running);
 QJsonObject StatusAnswer(const StatusOutcome& outcome);
 QJsonObject ZoomAnswer(const ZoomOutcome& outcome);
 QJsonObject DevicesAnswer(const std::vector<DeviceInfo>& devices);
 QJsonObject KeysAnswer();
 QJsonObject EventJson(const BridgeEvent& event);
-// The first message on an event socket: who it is, the devices, the one served, the keys held.
+// The first message on an event socket: who it is, the devices, the one served, the keys held,
+// the names of the macros.
 QJsonObject HelloJson(const std::string& client, const std::vector<DeviceInfo>& devices,
                       const std::optional<std::string>& served, const std::vector<HeldBy>& held,
-                      std::chrono::milliseconds holdLimit);
+                      std::chrono::milliseconds holdLimit, const std::vector<std::string>& macros);
 // The answer to a lease renewal.
 QJsonObject RenewAnswer(int keyIndex, const std::optional<BridgeFailure>& failure);
 

@@ -38,4 +38,23 @@ std::string_view HoldEndName(HoldEnd end)
     return "stopping";
 }
 
+std::string_view MacroEndName(MacroEnd end)
+{
+    switch (end) {
+        case MacroEnd::KeyPressed:
+            return "key-pressed";
+        case MacroEnd::AnotherMacro:
+            return "another-macro";
+        case MacroEnd::Request:
+            return "cancelled";
+        case MacroEnd::ClientGone:
+            return "client-gone";
+        case MacroEnd::Failed:
+            return "failed";
+        case MacroEnd::Stopping:
+            break;
+    }
+    return "stopping";
+}
+
 }  // namespace velmora::bridge

@@ -2,6 +2,7 @@
 // Plain data; everything here crosses from the camera thread to the event loop by value.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "keys/held_keys.h"
+#include "keys/macro.h"
 #include "platform/status.h"
 #include "xu/register_packet.h"
 #include "xu/xu_transport.h"
@@ -39,6 +41,7 @@ enum class FailureKind {
     Busy,        // the camera queue is full
     Camera,      // the camera or the platform refused the transfer
     Stopping,    // the bridge is stopping
+    Cancelled,   // a macro's step: the macro was cancelled before it ran
 };
 
 struct BridgeFailure {
@@ -69,8 +72,9 @@ struct KeyRequest {
     std::optional<std::string> device;  // a selector as --device takes it; none: the served device
     int keyIndex = 0;                   // into velmora::Keys; -1: none (slots decide)
     KeyAction action = KeyAction::Click;
-    KeyPlan plan;        // none: the action's own slots of keyIndex, as one keypad sends them
-    bool lease = false;  // a press held only while the owner renews its lease
+    KeyPlan plan;            // none: the action's own slots of keyIndex, as one keypad sends them
+    bool lease = false;      // a press held only while the owner renews its lease
+    bool macroStep = false;  // a step of the macro run owner: sent only while it runs on the device
 };
 
 struct KeyOutcome {
@@ -81,6 +85,33 @@ struct KeyOutcome {
     std::optional<BridgeFailure> failure;
     HeldKeys held;         // the keys held on the device once it ran
     bool renewed = false;  // a press of the key held: nothing sent, its hold starts again
+    std::chrono::steady_clock::time_point sentAt;  // when the last write returned
+    std::optional<Owner> cancelledRun;  // the macro run this press cancelled (its key released first)
+};
+
+// Why a macro ended before its last step.
+enum class MacroEnd { KeyPressed, AnotherMacro, Request, ClientGone, Stopping, Failed };
+std::string_view MacroEndName(MacroEnd end);
+
+struct MacroRequest {
+    Owner starter = HttpOwner;  // who asked: cancelOnGone ties the run to it
+    std::string client;
+    std::optional<std::string> device;
+    Macro macro;  // name empty: a nudge
+    bool cancelOnGone = false;
+};
+
+// What a macro run sent, and how it ended.
+struct MacroOutcome {
+    DeviceInfo device;
+    std::string name;
+    MacroStep nudge;               // a nudge (no name): its one step, kind Nudge
+    std::vector<KeyWrite> writes;  // in the order sent, the releases of a cancel last
+    std::vector<int> steps;        // beside writes: the step each belongs to, -1 for a cancel's release
+    bool finished = false;
+    std::optional<MacroEnd> end;  // cancelled or failed: why
+    std::string endedBy;          // KeyPressed, AnotherMacro, Request: the client
+    std::optional<BridgeFailure> failure;
 };
 
 struct RegisterRead {
@@ -103,6 +134,13 @@ struct ZoomOutcome {
     std::optional<BridgeFailure> failure;
 };
 
+// A macro running: its name (empty: a nudge), device and client.
+struct RunningMacro {
+    std::string name;
+    DeviceInfo device;
+    std::string client;
+};
+
 // Why a hold ended without its owner releasing it.
 enum class HoldEnd { Limit, OwnerGone, Stopping, LeaseExpired };
 std::string_view HoldEndName(HoldEnd end);
@@ -115,14 +153,26 @@ struct HeldBy {
 };
 
 struct BridgeEvent {
-    enum class Kind { Arrival, Removal, KeySent, HoldReleased };
+    enum class Kind {
+        Arrival,
+        Removal,
+        KeySent,
+        HoldReleased,
+        MacroStarted,
+        MacroStep,
+        MacroEnded,  // finished, cancelled or failed (macro->finished, macro->end)
+    };
     Kind kind = Kind::Arrival;
     DeviceInfo device;
     std::string client;             // KeySent: who sent it
     std::optional<KeyOutcome> key;  // KeySent, HoldReleased
     HoldEnd holdEnd = HoldEnd::Limit;
     std::vector<int> droppedHolds;  // Removal: keys held on the device, whose release cannot be sent
-    std::vector<HeldBy> held;       // KeySent, HoldReleased: the keys held on the device after it
+    std::vector<HeldBy> held;       // KeySent, HoldReleased, MacroStep, MacroEnded: held after it
+    // Macro events: the run so far (name, device, how it ended); MacroStep: the step and its line.
+    std::optional<MacroOutcome> macro;
+    int step = -1;
+    int line = 0;
 };
 
 }  // namespace velmora::bridge

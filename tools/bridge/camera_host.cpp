@@ -181,6 +181,12 @@ KeyOutcome CameraHost::RunKey(const KeyRequest& request)
     std::optional<Target> target = Resolve(request.device, outcome.failure);
     if (!target) return outcome;
     outcome.device = target->info;
+    const auto run = m_runs.find(target->info.id);
+    if (request.macroStep && (run == m_runs.end() || run->second != request.owner)) {
+        outcome.failure =
+            BridgeFailure{FailureKind::Cancelled, "cancelled", "the macro was cancelled", std::nullopt};
+        return outcome;
+    }
     std::vector<int> slots;
     HeldKeys& held = m_held[target->info.id];
     const int key = request.keyIndex;
@@ -196,10 +202,49 @@ KeyOutcome CameraHost::RunKey(const KeyRequest& request)
         held.Sent(2 * key, request.owner);
         outcome.renewed = true;
     }
+    const bool presses =
+        outcome.renewed || std::any_of(slots.begin(), slots.end(), [](int s) { return s % 2 == 0; });
+    // A key pressed cancels the macro; one keypad has put the release of the key it holds first.
+    if (!request.macroStep && presses && run != m_runs.end()) {
+        outcome.cancelledRun = run->second;
+        m_runs.erase(run);
+    }
     Send(*target, slots, held, request.owner, outcome);
+    outcome.sentAt = std::chrono::steady_clock::now();
     if (outcome.held.Empty()) m_held.erase(target->info.id);
     if (outcome.keyIndex < 0 && !outcome.writes.empty()) outcome.keyIndex = outcome.writes.front().keyIndex;
     return outcome;
+}
+
+KeyOutcome CameraHost::StartMacro(const std::optional<std::string>& device, Owner run)
+{
+    KeyOutcome outcome;
+    outcome.keyIndex = -1;
+    outcome.action = KeyAction::Release;
+    std::optional<Target> target = Resolve(device, outcome.failure);
+    if (!target) return outcome;
+    outcome.device = target->info;
+    HeldKeys& held = m_held[target->info.id];
+    if (const auto old = m_runs.find(target->info.id); old != m_runs.end()) {
+        outcome.cancelledRun = old->second;
+        std::vector<int> slots;
+        for (const int key : held.KeyIndices()) {
+            if (held.HolderOf(key) == old->second) slots.push_back(2 * key + 1);
+        }
+        Send(*target, slots, held, HttpOwner, outcome);
+    }
+    outcome.held = held;
+    if (held.Empty()) m_held.erase(target->info.id);
+    if (!outcome.writes.empty()) outcome.keyIndex = outcome.writes.front().keyIndex;
+    m_runs[target->info.id] = run;
+    return outcome;
+}
+
+std::vector<KeyOutcome> CameraHost::EndMacro(Owner run)
+{
+    for (auto each = m_runs.begin(); each != m_runs.end();)
+        each = each->second == run ? m_runs.erase(each) : std::next(each);
+    return ReleaseHeld([run](const std::string&, int, Owner holder) { return holder == run; });
 }
 
 std::vector<KeyOutcome> CameraHost::ReleaseHeld(const HoldFilter& which)

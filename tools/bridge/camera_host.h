@@ -50,8 +50,16 @@ public:
     // Sends the release code once to the device served: a key that a run ended without its releases
     // (killed, out of memory, the power cut) left down is let go. The failure, if any.
     std::optional<BridgeFailure> ReleaseAtStart();
-    // Sends the request's slots, each counted into the device's held keys once it went out.
+    // Sends the request's slots, each counted into the device's held keys once it went out. A
+    // macro's step is sent only while its run is the device's; any other request that presses a key
+    // cancels the device's run (outcome.cancelledRun), the key it holds released first.
     KeyOutcome RunKey(const KeyRequest& request);
+
+    // One macro at a time per camera: run becomes the device's, and a run it replaces is cancelled,
+    // the key that run holds released at once (in the outcome, cancelledRun naming it).
+    KeyOutcome StartMacro(const std::optional<std::string>& device, Owner run);
+    // The run is over: it runs on no device any more, and what it holds is released.
+    std::vector<KeyOutcome> EndMacro(Owner run);
     // Sends the release of each held key that which takes, with one outcome per device: what the
     // hold limit, a client going and stopping send. A key is released once, whoever asks.
     std::vector<KeyOutcome> ReleaseHeld(const HoldFilter& which);
@@ -75,6 +83,7 @@ private:
     std::map<std::string, std::string> m_seen;  // every id listed so far, lower case, with its label
     std::optional<std::string> m_servedId;      // the device last served without a selector
     std::map<std::string, HeldKeys> m_held;     // by device id: what each camera holds down
+    std::map<std::string, Owner> m_runs;        // by device id: the macro run on it
 };
 
 }  // namespace velmora::bridge

@@ -40,10 +40,19 @@ void CameraWorker::SubmitOwed(Job job, bool wake)
     if (wake) m_wake.notify_one();
 }
 
+void CameraWorker::SubmitUrgent(Job job)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_urgent.push_back(std::move(job));
+    const bool wake = m_idle;
+    lock.unlock();
+    if (wake) m_wake.notify_one();
+}
+
 void CameraWorker::Wake()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    const bool wake = m_idle && !m_jobs.empty();
+    const bool wake = m_idle && !(m_jobs.empty() && m_urgent.empty());
     lock.unlock();
     if (wake) m_wake.notify_one();
 }
@@ -80,10 +89,21 @@ void CameraWorker::Run()
             lock.lock();
             continue;
         }
+        if (!m_urgent.empty()) {
+            Job job = std::move(m_urgent.front());
+            m_urgent.pop_front();
+            lock.unlock();
+            job(m_host);
+            job = nullptr;
+            // Its answer goes at once, with those of the turn so far.
+            Flush();
+            lock.lock();
+            continue;
+        }
         if (m_jobs.empty()) {
             if (m_closing) return;
             m_idle = true;
-            m_wake.wait(lock, [this] { return !m_jobs.empty() || m_closing; });
+            m_wake.wait(lock, [this] { return !m_jobs.empty() || !m_urgent.empty() || m_closing; });
             m_idle = false;
             continue;
         }

@@ -31,6 +31,9 @@ public:
     bool Submit(Job job, bool wake = true);
     // Queued past the bound, in order: what must not be refused (an owed release, a device change).
     void SubmitOwed(Job job, bool wake = true);
+    // Ahead of every job that waits, in order among themselves, and at once: a macro's steps, whose
+    // time must not depend on what else is queued, and the releases of a cancelled macro.
+    void SubmitUrgent(Job job);
     // Wakes the worker when jobs wait for it.
     void Wake();
 
@@ -52,7 +55,8 @@ private:
     std::condition_variable m_wake;
     std::deque<Job> m_jobs;
     std::deque<bool> m_isBounded;  // beside m_jobs: queued by Submit
-    std::size_t m_bounded = 0;     // Submit's jobs waiting or running
+    std::deque<Job> m_urgent;
+    std::size_t m_bounded = 0;  // Submit's jobs waiting or running
     bool m_idle = false;
     bool m_closing = false;
     Poster m_poster;

@@ -51,6 +51,26 @@ void LogAction(const std::string& client, int keyIndex, KeyAction action, const 
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
+// "2026-12-08T14:02:11Z gamepad 0 (Xbox 360 Controller) macro wide: finished 2412.30ms"
+void LogMacro(const std::string& client, const MacroOutcome& outcome,
+              std::chrono::steady_clock::time_point started)
+{
+    std::string result = outcome.finished ? "finished" : "not run";
+    if (outcome.failure) {
+        result = outcome.failure->cause + " (" + outcome.failure->message + ")";
+    } else if (outcome.end) {
+        result = "cancelled (" + std::string(MacroEndName(*outcome.end)) +
+                 (outcome.endedBy.empty() ? "" : " by " + outcome.endedBy) + ")";
+    }
+    const double milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+    char duration[32];
+    std::snprintf(duration, sizeof duration, " %.2fms\n", milliseconds);
+    const std::string line = LogStamp() + " " + velmoractl::TerminalText(client) + " macro " +
+                             velmoractl::TerminalText(outcome.name) + ": " + result + duration;
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
 }  // namespace
 
 ControllerFront::ControllerFront(BridgeCore& core, bool quiet)
@@ -62,11 +82,7 @@ void ControllerFront::Act(const std::vector<ControllerAction>& actions)
 {
     for (const ControllerAction& action : actions) {
         if (action.kind == ControllerAction::Kind::Macro) {
-            if (m_macros) {
-                m_macros(action.macro, m_client);
-            } else {
-                ControllerNote(m_client, "asks for macro " + action.macro + ", which serve cannot run");
-            }
+            RunMacro(action.macro);
             continue;
         }
         if (action.key < 0 || action.key >= static_cast<int>(Keys.size())) continue;
@@ -86,6 +102,17 @@ void ControllerFront::Act(const std::vector<ControllerAction>& actions)
                 core.OwnerGone(owner);
         });
     }
+}
+
+void ControllerFront::RunMacro(const std::string& name)
+{
+    const Macro* macro = m_macros.Find(name);
+    if (!macro) return ControllerNote(m_client, "asks for macro " + name + ", which the macros file has not");
+    const auto started = std::chrono::steady_clock::now();
+    m_core.RunMacro(MacroRequest{m_owner, m_client, std::nullopt, *macro, true},
+                    [client = m_client, quiet = m_quiet, started](const MacroOutcome& outcome) {
+                        if (!quiet) LogMacro(client, outcome, started);
+                    });
 }
 
 void ControllerFront::Gone()

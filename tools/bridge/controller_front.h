@@ -3,7 +3,6 @@
 // client, each with its line on standard error; when the controller goes, what it holds is released.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,27 +13,27 @@ namespace velmora::bridge {
 
 class ControllerFront {
 public:
-    // Runs a mapping's macro target for client. serve has no macros yet: it refuses mappings with
-    // macro targets at start, so without a runner a macro action only says it was not run.
-    using MacroRunner = std::function<void(const std::string& macro, const std::string& client)>;
-
     ControllerFront(BridgeCore& core, bool quiet);
 
     // The name in the events and the log: "gamepad 0 (Xbox 360 Controller)", "midi 16:0".
     void SetClient(std::string client) { m_client = std::move(client); }
     const std::string& Client() const { return m_client; }
-    void SetMacroRunner(MacroRunner runner) { m_macros = std::move(runner); }
+    // serve's macros: a mapping's macro target runs the one of its name (checked at start), one run
+    // at a time like every other client's, cancelled when the controller goes.
+    void SetMacros(MacroBook macros) { m_macros = std::move(macros); }
 
     void Act(const std::vector<controllers::ControllerAction>& actions);
     // The controller went (unplugged, its port closed): the keys it holds are released at once.
     void Gone();
 
 private:
+    void RunMacro(const std::string& name);
+
     BridgeCore& m_core;
     const Owner m_owner;
     const bool m_quiet;
     std::string m_client;
-    MacroRunner m_macros;
+    MacroBook m_macros;
 };
 
 // One line on standard error about a controller, always (connected, gone, unusable):

@@ -54,7 +54,8 @@ void EventSocket::Start(beast::http::request<beast::http::string_body> request, 
             for (HeldBy& hold : core.HoldsOn(device.id)) held.push_back(std::move(hold));
         }
         self->Send(std::make_shared<const std::string>(
-            Compact(HelloJson(self->m_client, core.Devices(), core.ServedId(), held, core.HoldLimit()))
+            Compact(HelloJson(self->m_client, core.Devices(), core.ServedId(), held, core.HoldLimit(),
+                              self->m_context->MacroNames()))
                 .toStdString()));
         self->Read();
     });
@@ -84,6 +85,27 @@ void EventSocket::OnMessage()
                                  BridgeFailure{FailureKind::BadRequest, "no-lease",
                                                "this socket holds no lease on that key", std::nullopt}),
                      decision.id);
+    }
+    if (decision.route == Route::CancelMacro) {
+        QJsonObject answer;
+        answer.insert("ok", true);
+        answer.insert("cancelled", static_cast<int>(m_context->core.CancelMacros(decision.device, m_client)));
+        return Reply(answer, decision.id);
+    }
+    if (decision.route == Route::Nudge || decision.route == Route::RunMacro) {
+        Decision refused;
+        std::optional<Macro> macro =
+            MacroOf(decision, m_context->macros, m_context->core.HoldLimit(), refused);
+        if (!macro) {
+            return Reply(
+                FailureAnswer({FailureKind::BadRequest, refused.cause, refused.message, std::nullopt}),
+                decision.id);
+        }
+        MacroRequest request{m_owner, m_client, decision.device, std::move(*macro), decision.cancelOnClose};
+        return m_context->core.RunMacro(
+            std::move(request), [self = shared_from_this(), id = decision.id](const MacroOutcome& outcome) {
+                self->Reply(MacroAnswer(outcome), id);
+            });
     }
     if (decision.route != Route::Key) {
         return Reply(FailureAnswer({FailureKind::BadRequest, decision.cause, decision.message, std::nullopt}),

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "tools/commands/key_names.h"
+#include "tools/macros/macro_file.h"
 
 namespace velmora::bridge {
 
@@ -114,8 +115,17 @@ std::optional<Target> SplitTarget(std::string_view target, Decision& refusal)
     return out;
 }
 
-// The body of a key action: a JSON object with at most "device".
-bool ReadKeyBody(std::string_view body, Decision& decision)
+// "ms": a whole number of milliseconds, 1 to MaxNudgeMs.
+std::optional<int> Milliseconds(const QJsonValue& value)
+{
+    const double ms = value.toDouble(-1);
+    if (!value.isDouble() || ms < 1 || ms > MaxNudgeMs || ms != static_cast<double>(static_cast<int>(ms)))
+        return std::nullopt;
+    return static_cast<int>(ms);
+}
+
+// The body of a key action: a JSON object with at most "device" (and a nudge's "ms").
+bool ReadKeyBody(std::string_view body, Decision& decision, bool nudge = false)
 {
     QJsonParseError error{};
     const QJsonDocument document =
@@ -126,9 +136,20 @@ bool ReadKeyBody(std::string_view body, Decision& decision)
     }
     const QJsonObject object = document.object();
     for (auto member = object.begin(); member != object.end(); ++member) {
+        if (nudge && member.key() == "ms") {
+            const std::optional<int> ms = Milliseconds(member.value());
+            if (!ms) {
+                decision =
+                    Refuse(400, "bad-json", "\"ms\" must be a whole number of milliseconds, 1 or more");
+                return false;
+            }
+            decision.ms = *ms;
+            continue;
+        }
         if (member.key() != "device") {
             decision = Refuse(400, "bad-json",
-                              "unknown member \"" + member.key().toStdString() + "\" (only \"device\")");
+                              "unknown member \"" + member.key().toStdString() + "\" (only " +
+                                  (nudge ? "\"ms\" and " : "") + "\"device\")");
             return false;
         }
         const std::optional<std::string> device = DeviceText(member.value());
@@ -138,6 +159,10 @@ bool ReadKeyBody(std::string_view body, Decision& decision)
             return false;
         }
         decision.device = device;
+    }
+    if (nudge && decision.ms == 0) {
+        decision = Refuse(400, "bad-json", "a nudge needs \"ms\": how long the key stays pressed");
+        return false;
     }
     return true;
 }
@@ -306,8 +331,9 @@ Decision DecideRequest(const RequestView& request, const ListenPolicy& policy)
         Decision routed;
         routed.route = found;
         routed.device = target->device;
-        if (routed.device && found != Route::Key && found != Route::Status && found != Route::Zoom)
-            return Refuse(400, "bad-request", "device= applies to keys, status and zoom only");
+        if (routed.device && found != Route::Key && found != Route::Status && found != Route::Zoom &&
+            found != Route::Nudge && found != Route::RunMacro && found != Route::CancelMacro)
+            return Refuse(400, "bad-request", "device= applies to keys, macros, status and zoom only");
         return routed;
     };
     if (path.empty() || path[0] != "v1")
@@ -324,23 +350,77 @@ Decision DecideRequest(const RequestView& request, const ListenPolicy& policy)
         if (offersPage) decision.protocol = PageProtocol;
         return decision;
     }
+    const auto jsonBody = [&request](Decision& routed, bool nudge) {
+        if (!request.contentType || !IsJsonMediaType(*request.contentType)) {
+            routed = Refuse(415, "json-required",
+                            "this action needs a JSON body (Content-Type: application/json)");
+            return false;
+        }
+        return ReadKeyBody(request.body, routed, nudge);
+    };
+    if (path.size() == 2 && path[1] == "macros") return route(Route::Macros, "GET");
+    if (path.size() == 3 && path[1] == "macros" && path[2] == "running")
+        return route(Route::CancelMacro, "DELETE");
+    if (path.size() == 3 && path[1] == "macros") {
+        if (!velmoractl::IsMacroName(path[2]))
+            return Refuse(404, "unknown-macro", "no such macro (GET /v1/macros lists them)");
+        decision = route(Route::RunMacro, "POST");
+        if (decision.route != Route::RunMacro || !jsonBody(decision, false)) return decision;
+        decision.macro = std::string(path[2]);
+        return decision;
+    }
     if (path.size() != 4 || path[1] != "keys")
-        return Refuse(404, "not-found", "no such path; keys are POST /v1/keys/NAME/press|release|click");
+        return Refuse(404, "not-found",
+                      "no such path; keys are POST /v1/keys/NAME/press|release|click|nudge");
 
     const KeyDefinition* key = velmoractl::FindKeyByName(path[2]);
     if (!key) return Refuse(404, "unknown-key", "unknown key (one of " + velmoractl::KeyNameList() + ")");
+    const bool nudge = path[3] == "nudge";
     const std::optional<KeyAction> action = ParseKeyAction(path[3]);
-    if (!action) return Refuse(404, "unknown-action", "unknown key action (press, release or click)");
-    decision = route(Route::Key, "POST");
-    if (decision.route != Route::Key) return decision;
-    if (!request.contentType || !IsJsonMediaType(*request.contentType))
-        return Refuse(415, "json-required",
-                      "a key action needs a JSON body (Content-Type: application/json)");
-    if (!ReadKeyBody(request.body, decision)) return decision;
+    if (!action && !nudge)
+        return Refuse(404, "unknown-action", "unknown key action (press, release, click or nudge)");
+    const Route found = nudge ? Route::Nudge : Route::Key;
+    decision = route(found, "POST");
+    if (decision.route != found || !jsonBody(decision, nudge)) return decision;
     decision.keyIndex = static_cast<int>(key - Keys.data());
-    decision.action = *action;
+    decision.action = action.value_or(KeyAction::Click);
     return decision;
 }
+
+namespace {
+
+// {"macro": NAME [, "action": "run"]} or {"macro": "running", "action": "cancel"}.
+Decision DecideMacroMessage(const QJsonObject& object, Decision decision)
+{
+    const QJsonValue name = object.value("macro");
+    const QString action = object.value("action").toString(QStringLiteral("run"));
+    const QJsonValue tied = object.value("cancelOnClose");
+    Decision refused;
+    if (object.contains("key") || object.contains("ms") || object.contains("lease"))
+        refused =
+            Refuse(400, "bad-json",
+                   "a macro message has \"macro\", \"action\", \"device\", \"id\" and \"cancelOnClose\"");
+    else if (!name.isString() || !velmoractl::IsMacroName(name.toString().toStdString()))
+        refused = Refuse(404, "unknown-macro", "\"macro\" names a macro of the macros file");
+    else if (!object.value("action").isUndefined() && !object.value("action").isString())
+        refused = Refuse(404, "unknown-action", "a macro's action is run or cancel");
+    else if (action != "run" && action != "cancel")
+        refused = Refuse(404, "unknown-action", "a macro's action is run or cancel");
+    else if ((action == "cancel") != (name.toString() == "running"))
+        refused = Refuse(400, "bad-json", "cancel takes {\"macro\": \"running\", \"action\": \"cancel\"}");
+    else if (!tied.isUndefined() && (!tied.isBool() || action != "run"))
+        refused = Refuse(400, "bad-json", "\"cancelOnClose\" is true or false, on a run");
+    if (refused.status != 0) {
+        refused.id = decision.id;
+        return refused;
+    }
+    decision.route = action == "run" ? Route::RunMacro : Route::CancelMacro;
+    decision.macro = name.toString().toStdString();
+    decision.cancelOnClose = tied.toBool();
+    return decision;
+}
+
+}  // namespace
 
 Decision DecideSocketMessage(std::string_view text)
 {
@@ -353,7 +433,8 @@ Decision DecideSocketMessage(std::string_view text)
     Decision decision;
     for (auto member = object.begin(); member != object.end(); ++member) {
         const QString& name = member.key();
-        if (name != "key" && name != "action" && name != "device" && name != "id" && name != "lease") {
+        if (name != "key" && name != "action" && name != "device" && name != "id" && name != "lease" &&
+            name != "ms" && name != "macro" && name != "cancelOnClose") {
             decision = Refuse(400, "bad-json", "unknown member \"" + name.toStdString() + "\"");
             break;
         }
@@ -369,16 +450,24 @@ Decision DecideSocketMessage(std::string_view text)
             return refused;
         }
     }
+    if (object.contains("macro")) return DecideMacroMessage(object, decision);
     const KeyDefinition* key = velmoractl::FindKeyByName(object.value("key").toString().toStdString());
     const std::string actionName = object.value("action").toString(QStringLiteral("click")).toStdString();
     const bool renew = actionName == "renew";
+    const bool nudge = actionName == "nudge";
     const std::optional<KeyAction> action = ParseKeyAction(actionName);
     const QJsonValue lease = object.value("lease");
+    const QJsonValue tied = object.value("cancelOnClose");
+    const std::optional<int> ms = Milliseconds(object.value("ms"));
     Decision refused;
     if (!key)
         refused = Refuse(404, "unknown-key", "unknown key (one of " + velmoractl::KeyNameList() + ")");
-    else if (!action && !renew)
-        refused = Refuse(404, "unknown-action", "unknown key action (press, release, click or renew)");
+    else if (!action && !renew && !nudge)
+        refused = Refuse(404, "unknown-action", "unknown key action (press, release, click, nudge or renew)");
+    else if (nudge != object.contains("ms") || (nudge && !ms))
+        refused = Refuse(400, "bad-json", "a nudge, and only a nudge, has \"ms\": 1 or more milliseconds");
+    else if (!tied.isUndefined() && (!tied.isBool() || !nudge))
+        refused = Refuse(400, "bad-json", "\"cancelOnClose\" is true or false, on a nudge");
     else if (!lease.isUndefined() && (!lease.isBool() || action != KeyAction::Press))
         refused = Refuse(400, "bad-json", "\"lease\" is true or false, on a press");
     else if (renew && decision.device)
@@ -388,10 +477,35 @@ Decision DecideSocketMessage(std::string_view text)
         return refused;
     }
     decision.lease = lease.toBool();
-    decision.route = renew ? Route::Renew : Route::Key;
+    decision.route = renew ? Route::Renew : nudge ? Route::Nudge : Route::Key;
+    decision.ms = ms.value_or(0);
+    decision.cancelOnClose = tied.toBool();
     decision.keyIndex = static_cast<int>(key - Keys.data());
     decision.action = action.value_or(KeyAction::Press);
     return decision;
+}
+
+std::optional<Macro> MacroOf(const Decision& decision, const MacroBook& book,
+                             std::chrono::milliseconds holdLimit, Decision& refused)
+{
+    if (decision.route == Route::Nudge) {
+        if (decision.ms < 1 || decision.ms > holdLimit.count()) {
+            refused = Refuse(400, "bad-argument",
+                             "a nudge is 1 to " + std::to_string(holdLimit.count()) + " ms (the hold limit)");
+            return std::nullopt;
+        }
+        Macro nudge;
+        nudge.steps.push_back(MacroStep{MacroStep::Kind::Nudge, decision.keyIndex, decision.ms, 0});
+        return nudge;
+    }
+    const Macro* macro = decision.route == Route::RunMacro ? book.Find(decision.macro) : nullptr;
+    if (!macro) {
+        refused = Refuse(
+            404, "unknown-macro",
+            "no macro " + decision.macro.substr(0, 64) + " in the macros file (GET /v1/macros lists them)");
+        return std::nullopt;
+    }
+    return *macro;
 }
 
 int HttpStatusOf(const BridgeFailure& failure)
@@ -406,6 +520,8 @@ int HttpStatusOf(const BridgeFailure& failure)
         case FailureKind::Busy:
         case FailureKind::Stopping:
             return 503;
+        case FailureKind::Cancelled:
+            return 409;
         case FailureKind::Camera:
             break;
     }

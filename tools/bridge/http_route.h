@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QJsonValue>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,7 +36,25 @@ struct RequestView {
     std::string_view repeated;  // a header allowed once (Origin, Content-Type, Authorization) sent twice
 };
 
-enum class Route { Refused, Page, Info, Devices, Keys, Key, Status, Zoom, Events, Renew };
+enum class Route {
+    Refused,
+    Page,
+    Info,
+    Devices,
+    Keys,
+    Key,
+    Status,
+    Zoom,
+    Events,
+    Renew,
+    Nudge,        // keyIndex held ms
+    Macros,       // the list
+    RunMacro,     // macro
+    CancelMacro,  // the macros running (on device, when given)
+};
+
+// The longest a nudge may ask for before the hold limit is known (serve's longest hold limit).
+inline constexpr int MaxNudgeMs = 86400000;
 
 struct Decision {
     Route route = Route::Refused;
@@ -47,10 +66,13 @@ struct Decision {
     std::string cause;
     std::string message;
     std::string allow;
-    std::string rule;      // Refused: which check refused it, for the log (never a secret)
-    QJsonValue id;         // a socket message's "id", answered back
-    bool lease = false;    // a socket message's press under a lease
-    std::string protocol;  // Events: the WebSocket subprotocol to answer with, if any
+    std::string rule;            // Refused: which check refused it, for the log (never a secret)
+    QJsonValue id;               // a socket message's "id", answered back
+    bool lease = false;          // a socket message's press under a lease
+    std::string protocol;        // Events: the WebSocket subprotocol to answer with, if any
+    int ms = 0;                  // Nudge: 1 to MaxNudgeMs, the hold limit still to be checked
+    std::string macro;           // RunMacro: its name, as given
+    bool cancelOnClose = false;  // a socket message's macro or nudge, cancelled when the socket closes
 };
 
 // The WebSocket subprotocol the keypad page asks for, and the prefix of the one that carries the
@@ -63,8 +85,15 @@ Decision DecideRequest(const RequestView& request, const ListenPolicy& policy);
 
 // A message on the event socket: a key action, {"key": "zoom-in", "action": "press", "device":
 // "1", "id": anything, "lease": true} (Route Key), or the renewal of a lease, {"key": "zoom-in",
-// "action": "renew"} (Route Renew); else Refused with the HTTP status its answer would have.
+// "action": "renew"} (Route Renew); a nudge, {"key": "zoom-in", "action": "nudge", "ms": 300}; a
+// macro, {"macro": "wide"} (RunMacro), or {"macro": "running", "action": "cancel"} (CancelMacro),
+// either with "cancelOnClose": true; else Refused with the HTTP status its answer would have.
 Decision DecideSocketMessage(std::string_view text);
+
+// The macro a RunMacro or Nudge decision asks for: the book's, or a nudge of its key (ms within
+// holdLimit); nullopt with refused set otherwise (404 unknown-macro, 400 bad-argument).
+std::optional<Macro> MacroOf(const Decision& decision, const MacroBook& book,
+                             std::chrono::milliseconds holdLimit, Decision& refused);
 
 // Whether an Origin is serve's own: http, the host as HostAllowed takes it, and the port served.
 bool OriginAllowed(std::string_view origin, const ListenPolicy& policy);

@@ -227,6 +227,27 @@ private:
                     self->AnswerOutcome(outcome.failure, self->m_context->keyAnswers.Text(outcome));
                 });
             }
+            case Route::Macros:
+                return Answer(decision, Line(MacrosAnswer(context.macros, context.core.RunningMacros())),
+                              true);
+            case Route::Nudge:
+            case Route::RunMacro: {
+                Decision refused;
+                std::optional<Macro> macro =
+                    MacroOf(decision, context.macros, context.core.HoldLimit(), refused);
+                if (!macro) return Answer(refused, RefusalAnswer(refused), true);
+                MacroRequest request{HttpOwner, m_peer.client, decision.device, std::move(*macro), false};
+                return context.core.RunMacro(std::move(request), [self](const MacroOutcome& outcome) {
+                    self->AnswerOutcome(outcome.failure, Line(MacroAnswer(outcome)));
+                });
+            }
+            case Route::CancelMacro: {
+                QJsonObject answer;
+                answer.insert("ok", true);
+                answer.insert("cancelled",
+                              static_cast<int>(context.core.CancelMacros(decision.device, m_peer.client)));
+                return Answer(decision, Line(answer), true);
+            }
             case Route::Status:
                 return context.core.ReadStatus(decision.device, [self](const StatusOutcome& outcome) {
                     self->AnswerOutcome(outcome.failure, Line(StatusAnswer(outcome)));
@@ -350,11 +371,11 @@ void LogRequest(const ServeContext& context, const std::string& client, std::str
 }
 
 HttpServer::HttpServer(boost::asio::io_context& loop, BridgeCore& core, ListenPolicy policy,
-                       HttpLimits limits, bool quiet)
+                       HttpLimits limits, bool quiet, MacroBook macros)
     : m_loop(loop),
       m_acceptor(loop),
       m_retry(loop),
-      m_context(std::make_shared<ServeContext>(core, std::move(policy), limits, quiet))
+      m_context(std::make_shared<ServeContext>(core, std::move(policy), limits, quiet, std::move(macros)))
 {
     // Every event is made into text once, for all the sockets that hear it.
     m_subscription = core.Subscribe([context = m_context](const BridgeEvent& event) {

@@ -16,7 +16,7 @@ namespace velmora::bridge {
 class HttpServer {
 public:
     HttpServer(boost::asio::io_context& loop, BridgeCore& core, ListenPolicy policy, HttpLimits limits,
-               bool quiet);
+               bool quiet, MacroBook macros = {});
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;

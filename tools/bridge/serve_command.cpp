@@ -1,5 +1,6 @@
 #include "tools/bridge/serve_command.h"
 
+#include <algorithm>
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/ip/address.hpp>
 #include <cmath>
@@ -18,6 +19,7 @@
 #include "tools/bridge/setting_file.h"
 #include "tools/bridge/visca_server.h"
 #include "tools/cli_report.h"
+#include "tools/macros/macros_load.h"
 #include "tools/terminal_text.h"
 
 namespace velmora::bridge {
@@ -128,19 +130,16 @@ std::optional<velmoractl::Failure> ReadViscaSettings(const velmoractl::Options& 
     return std::nullopt;
 }
 
-// A gamepad or MIDI mapping file, every bad line in errors. serve runs no macros yet: each macro
-// target is a bad line here. Once it does, their names are checked against its macros file here and
-// the fronts are given a ControllerFront::MacroRunner.
+// A gamepad or MIDI mapping file, every bad line in errors; its macro targets, named "FILE: line N",
+// in macroUses for the macros file to check.
 template <typename Parse>
-std::optional<velmoractl::Failure> ReadControllerMap(const std::string& option, const std::string& path,
-                                                     Parse (*load)(const std::string&), Parse& parsed,
-                                                     std::vector<std::string>& errors)
+std::optional<velmoractl::Failure> ReadControllerMap(
+    const std::string& option, const std::string& path, Parse (*load)(const std::string&), Parse& parsed,
+    std::vector<std::string>& errors, std::vector<std::pair<std::string, controllers::MacroUse>>& macroUses)
 {
     parsed = load(path);
-    for (const controllers::MacroUse& use : parsed.macros) {
-        parsed.errors.push_back("line " + std::to_string(use.line) + ": macro " + use.name +
-                                ": macro targets need serve's macros (not in this build)");
-    }
+    for (const controllers::MacroUse& use : parsed.macros)
+        macroUses.emplace_back(path + ": line " + std::to_string(use.line), use);
     if (parsed.errors.size() == 1 && parsed.errors.front() == "cannot be read")
         return Usage(option + " " + path + ": cannot be read");
     for (const std::string& error : parsed.errors) errors.push_back(path + ": " + error);
@@ -161,9 +160,9 @@ std::optional<velmoractl::Failure> ReadControllerSettings(const velmoractl::Opti
         settings.gamepadMapping = controllers::DefaultGamepadMapping();
         if (options.gamepadMap) {
             controllers::GamepadMappingParse parsed;
-            if (auto failure =
-                    ReadControllerMap("--gamepad-map", *options.gamepadMap,
-                                      &controllers::LoadGamepadMappingFile, parsed, settings.mapErrors))
+            if (auto failure = ReadControllerMap("--gamepad-map", *options.gamepadMap,
+                                                 &controllers::LoadGamepadMappingFile, parsed,
+                                                 settings.mapErrors, settings.controllerMacros))
                 return failure;
             settings.gamepadMapping = std::move(parsed.mapping);
         }
@@ -177,7 +176,7 @@ std::optional<velmoractl::Failure> ReadControllerSettings(const velmoractl::Opti
             controllers::MidiMappingParse parsed;
             if (auto failure =
                     ReadControllerMap("--midi-map", *options.midiMap, &controllers::LoadMidiMappingFile,
-                                      parsed, settings.mapErrors))
+                                      parsed, settings.mapErrors, settings.controllerMacros))
                 return failure;
             settings.midiMapping = std::move(parsed.mapping);
         }
@@ -203,6 +202,40 @@ void PrintPhoneLinks(const std::string& listen, unsigned short port, const std::
         std::fprintf(stderr, "  %s\n", PhoneUrl(each, port, token).c_str());
     const std::string code = TerminalQrCode(PhoneUrl(addresses.front(), port, token));
     if (!code.empty()) std::fprintf(stderr, "%s", code.c_str());
+}
+
+// The macros file: --macros FILE, which must be there, or the default file when there is one. Its
+// bad lines are named, each on a line of its own; the failure ends serve before it starts.
+std::optional<velmoractl::Failure> ReadServeMacros(const velmoractl::Options& options,
+                                                   ServeSettings& settings)
+{
+    const int holdLimit = static_cast<int>(std::min<long long>(settings.holdLimit.count(), MaxNudgeMs));
+    const velmoractl::LoadedMacros loaded = velmoractl::LoadMacros(options, holdLimit);
+    settings.macrosPath = loaded.path;
+    const auto& problems = loaded.file.problems;
+    if (problems.empty()) {
+        settings.macros = loaded.file.book;
+    } else if (options.macros || problems.front().line != 0 ||
+               problems.front().message.rfind("no such file", 0) != 0) {
+        velmoractl::Report report("serve", options.json);
+        velmoractl::ReportMacroProblems(loaded, options.json, report);
+        return report.Failed() ? std::optional(*report.FirstFailure()) : std::nullopt;
+    }
+    for (const ViscaMapping::MacroUse& use : settings.viscaMapping.Macros()) {
+        const std::string where = (options.viscaMap ? *options.viscaMap : std::string("--visca-map")) +
+                                  ": line " + std::to_string(use.line);
+        if (use.name.empty() && use.ms > settings.holdLimit.count())
+            return Usage(where + ": the nudge of " + std::to_string(use.ms) +
+                         " ms is longer than the hold limit (" + std::to_string(settings.holdLimit.count()) +
+                         " ms)");
+        if (!use.name.empty() && !settings.macros.Find(use.name))
+            return Usage(where + ": no macro " + use.name + " in " + settings.macrosPath);
+    }
+    for (const auto& [where, use] : settings.controllerMacros) {
+        if (!settings.macros.Find(use.name))
+            return Usage(where + ": no macro " + use.name + " in " + settings.macrosPath);
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -268,6 +301,11 @@ int RunServe(const velmoractl::Options& options)
         return report.Finish();
     }
 
+    if (auto failure = ReadServeMacros(options, settings)) {
+        report.Fail(std::move(*failure));
+        return report.Finish();
+    }
+
     // Declared in the order they are needed; torn down in reverse, the loop last.
     boost::asio::io_context loop(1);
     CameraHost host(options);
@@ -317,7 +355,8 @@ int RunServe(const velmoractl::Options& options)
     std::optional<ViscaServer> visca;
     std::string serving;
     if (settings.viscaAddress) {
-        visca.emplace(loop, core, std::move(settings.viscaMapping), settings.viscaAllow, options.quiet);
+        visca.emplace(loop, core, std::move(settings.viscaMapping), settings.viscaAllow, options.quiet,
+                      settings.macros);
         const boost::asio::ip::udp::endpoint endpoint(boost::asio::ip::make_address(*settings.viscaAddress),
                                                       settings.viscaPort);
         if (!visca->Listen(endpoint, error))
@@ -339,6 +378,7 @@ int RunServe(const velmoractl::Options& options)
         auto source = controllers::CreateGamepadSource(error);
         if (!source) return cannotStart(failed(velmoractl::ExitCode::Unsupported, error));
         gamepad.emplace(loop, core, settings.gamepadMapping, options.quiet);
+        gamepad->Front().SetMacros(settings.macros);
         switch (gamepad->Start(std::move(source), *settings.gamepad, error)) {
             case GamepadFront::StartResult::Started:
                 break;
@@ -355,6 +395,7 @@ int RunServe(const velmoractl::Options& options)
         auto source = controllers::CreateMidiSource(error);
         if (!source) return cannotStart(failed(velmoractl::ExitCode::Unsupported, error));
         midi.emplace(loop, core, settings.midiMapping, options.quiet);
+        midi->Front().SetMacros(settings.macros);
         switch (midi->Start(std::move(source), *settings.midiPort, error)) {
             case controllers::MidiSource::OpenResult::Opened:
                 break;
@@ -370,7 +411,8 @@ int RunServe(const velmoractl::Options& options)
     if (settings.http) {
         HttpLimits limits;
         limits.idle = settings.idleLimit;
-        server.emplace(loop, core, ListenPolicy{settings.address, settings.token}, limits, options.quiet);
+        server.emplace(loop, core, ListenPolicy{settings.address, settings.token}, limits, options.quiet,
+                       settings.macros);
         const boost::asio::ip::tcp::endpoint endpoint(boost::asio::ip::make_address(settings.address),
                                                       settings.port);
         if (!server->Listen(endpoint, error))

@@ -5,8 +5,10 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "keys/macro.h"
 #include "tools/bridge/visca_allow.h"
 #include "tools/bridge/visca_mapping.h"
 #include "tools/cli_failure.h"
@@ -38,13 +40,18 @@ struct ServeSettings {
     controllers::MidiMapping midiMapping;
     // "FILE: line N: ...", each bad line of --visca-map, --gamepad-map and --midi-map
     std::vector<std::string> mapErrors;
+    // The macro targets of those files, "FILE: line N" beside each: checked against the macros file.
+    std::vector<std::pair<std::string, controllers::MacroUse>> controllerMacros;
+    // The macros file: --macros FILE, else the default file when there is one.
+    MacroBook macros;
+    std::string macrosPath;
 };
 
 // The settings the options give, or the usage failure (exit 2) naming what is wrong: a bad
 // address, a token file that cannot be read or is empty, a listen address other than loopback
 // without --token-file (HTTP) or --visca-allow (VISCA), a mapping file with bad lines (each one in
-// mapErrors; a gamepad or MIDI mapping's macro targets among them), an option that applies to none
-// of the front ends given.
+// mapErrors), an option that applies to none of the front ends given. The macros file is read by
+// RunServe, which names its bad lines and the mappings' macro targets it has not.
 std::optional<velmoractl::Failure> ReadServeSettings(const velmoractl::Options& options,
                                                      ServeSettings& settings);
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tools/bridge/bridge_core.h"
 #include "tools/bridge/bridge_json.h"
@@ -39,9 +40,16 @@ public:
 class EventSocket;
 
 struct ServeContext {
-    ServeContext(BridgeCore& core, ListenPolicy policy, HttpLimits limits, bool quiet)
-        : core(core), policy(std::move(policy)), limits(limits), quiet(quiet)
+    ServeContext(BridgeCore& core, ListenPolicy policy, HttpLimits limits, bool quiet, MacroBook macros = {})
+        : core(core), policy(std::move(policy)), limits(limits), quiet(quiet), macros(std::move(macros))
     {
+    }
+
+    std::vector<std::string> MacroNames() const
+    {
+        std::vector<std::string> names;
+        for (const Macro& macro : macros.macros) names.push_back(macro.name);
+        return names;
     }
 
     std::uint64_t Open(std::weak_ptr<Closable> connection, const std::string& address)
@@ -74,6 +82,7 @@ struct ServeContext {
     ListenPolicy policy;  // its port set once the listener is bound
     const HttpLimits limits;
     const bool quiet;
+    const MacroBook macros;  // the macros file's
     bool stopped = false;
     std::uint64_t lastId = 0;
     struct OpenConnection {

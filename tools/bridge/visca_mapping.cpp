@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <charconv>
 
+#include "keys/macro.h"
 #include "tools/bridge/setting_file.h"
 #include "tools/commands/key_names.h"
+#include "tools/macros/macro_file.h"
 
 namespace velmora::bridge {
 
@@ -73,17 +75,41 @@ std::optional<ViscaKeyStep> ParseAction(const std::vector<std::string_view>& wor
                                         std::string& error)
 {
     if (first >= words.size()) {
-        error = "an action is missing: press KEY, click KEY or release [KEY...]";
+        error = "an action is missing: press KEY, click KEY, release [KEY...], nudge KEY MS or macro NAME";
         return std::nullopt;
     }
     ViscaKeyStep step;
     const std::string_view action = words[first];
+    if (action == "macro") {
+        if (words.size() != first + 2 || !velmoractl::IsMacroName(words[first + 1])) {
+            error = "macro takes the name of a macro of the macros file";
+            return std::nullopt;
+        }
+        step.action = ViscaKeyStep::Action::Macro;
+        step.macro = std::string(words[first + 1]);
+        return step;
+    }
+    if (action == "nudge") {
+        const KeyDefinition* key =
+            words.size() == first + 3 ? velmoractl::FindKeyByName(words[first + 1]) : nullptr;
+        const std::optional<int> ms =
+            key ? velmoractl::ParseMilliseconds(words[first + 2], MaxMacroWaitMs, "an hour", error)
+                : std::nullopt;
+        if (!ms) {
+            error = "nudge takes a key and a time: nudge KEY MS" + (error.empty() ? "" : " (" + error + ")");
+            return std::nullopt;
+        }
+        step.action = ViscaKeyStep::Action::Nudge;
+        step.key = static_cast<int>(key - Keys.data());
+        step.ms = *ms;
+        return step;
+    }
     if (action == "press") {
         step.action = ViscaKeyStep::Action::Press;
     } else if (action == "click") {
         step.action = ViscaKeyStep::Action::Click;
     } else if (action != "release") {
-        error = "unknown action '" + std::string(action) + "' (press, click or release)";
+        error = "unknown action '" + std::string(action) + "' (press, click, release, nudge or macro)";
         return std::nullopt;
     }
     const std::size_t keyCount = words.size() - first - 1;
@@ -148,6 +174,7 @@ std::optional<Entry> ParseEntry(const std::vector<std::string_view>& words, std:
 
 std::vector<int> ViscaStepSlots(const ViscaKeyStep& step, const HeldKeys& held)
 {
+    if (step.action == ViscaKeyStep::Action::Nudge || step.action == ViscaKeyStep::Action::Macro) return {};
     if (step.action != ViscaKeyStep::Action::Release) {
         if (step.key < 0 || step.key >= KeyCount) return {};
         return KeypadPressSlots(held, step.key, step.action == ViscaKeyStep::Action::Click);
@@ -202,6 +229,9 @@ ViscaMappingParse ParseViscaMapping(std::string_view text)
             } else {
                 first = lineNumber;
                 result.mapping.Set(entry->command, entry->memory, entry->step);
+                if (entry->step.action == ViscaKeyStep::Action::Macro ||
+                    entry->step.action == ViscaKeyStep::Action::Nudge)
+                    result.mapping.AddMacroUse({lineNumber, entry->step.macro, entry->step.ms});
             }
         }
         if (!error.empty()) result.errors.push_back("line " + std::to_string(lineNumber) + ": " + error);

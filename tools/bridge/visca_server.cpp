@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "tools/bridge/http_route.h"
 #include "tools/bridge/serve_log.h"
 #include "tools/bridge/visca_log.h"
 #include "tools/bridge/visca_receiver.h"
@@ -43,6 +44,8 @@ KeyAction ActionOf(ViscaKeyStep::Action action)
         case ViscaKeyStep::Action::Click:
             return KeyAction::Click;
         case ViscaKeyStep::Action::Release:
+        case ViscaKeyStep::Action::Nudge:
+        case ViscaKeyStep::Action::Macro:
             break;
     }
     return KeyAction::Release;
@@ -60,8 +63,9 @@ bool OfOneDatagram(const boost::system::error_code& error)
 
 struct ViscaServer::State : std::enable_shared_from_this<State> {
     State(boost::asio::io_context& loop, BridgeCore& core, ViscaMapping mapping,
-          std::vector<ViscaAllowRule> allow, bool quiet)
+          std::vector<ViscaAllowRule> allow, bool quiet, MacroBook macros)
         : core(core),
+          macros(std::move(macros)),
           socket(loop),
           receiver(std::move(mapping)),
           allow(std::move(allow)),
@@ -112,9 +116,26 @@ struct ViscaServer::State : std::enable_shared_from_this<State> {
                        ViscaZoomReading{outcome.zoom.value, outcome.zoom.minimum, outcome.zoom.maximum});
             });
         }
+        const std::string client = "visca " + EndpointText(from.address(), from.port());
+        if (decision->step.action == ViscaKeyStep::Action::Nudge ||
+            decision->step.action == ViscaKeyStep::Action::Macro) {
+            // Completion once the macro has run; cancelled or failed, not executable.
+            Decision asked;
+            asked.route =
+                decision->step.action == ViscaKeyStep::Action::Nudge ? Route::Nudge : Route::RunMacro;
+            asked.keyIndex = decision->step.key;
+            asked.ms = decision->step.ms;
+            asked.macro = decision->step.macro;
+            Decision refused;
+            std::optional<Macro> macro = MacroOf(asked, macros, core.HoldLimit(), refused);
+            if (!macro) return finish(ViscaOutcome::Failed, {});
+            return core.RunMacro(
+                MacroRequest{owner, client, std::nullopt, std::move(*macro), false},
+                [finish](const MacroOutcome& outcome) { finish(OutcomeOf(outcome.failure), {}); });
+        }
         KeyRequest request;
         request.owner = owner;
-        request.client = "visca " + EndpointText(from.address(), from.port());
+        request.client = client;
         request.action = ActionOf(decision->step.action);
         request.keyIndex = request.action == KeyAction::Release ? -1 : decision->step.key;
         request.plan = [step = decision->step](const HeldKeys& held) { return ViscaStepSlots(step, held); };
@@ -141,6 +162,7 @@ struct ViscaServer::State : std::enable_shared_from_this<State> {
     }
 
     BridgeCore& core;
+    const MacroBook macros;
     udp::socket socket;
     ViscaReceiver receiver;
     const std::vector<ViscaAllowRule> allow;
@@ -154,8 +176,9 @@ struct ViscaServer::State : std::enable_shared_from_this<State> {
 };
 
 ViscaServer::ViscaServer(boost::asio::io_context& loop, BridgeCore& core, ViscaMapping mapping,
-                         std::vector<ViscaAllowRule> allow, bool quiet)
-    : m_state(std::make_shared<State>(loop, core, std::move(mapping), std::move(allow), quiet))
+                         std::vector<ViscaAllowRule> allow, bool quiet, MacroBook macros)
+    : m_state(
+          std::make_shared<State>(loop, core, std::move(mapping), std::move(allow), quiet, std::move(macros)))
 {
 }
 

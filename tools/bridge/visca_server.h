@@ -20,8 +20,9 @@ NetAddress NetAddressOf(const boost::asio::ip::address& address);
 class ViscaServer {
 public:
     // allow: the senders answered (none: every sender; the listener is then on loopback).
+    // macros: the macros file's, which the mapping's macro steps name.
     ViscaServer(boost::asio::io_context& loop, BridgeCore& core, ViscaMapping mapping,
-                std::vector<ViscaAllowRule> allow, bool quiet);
+                std::vector<ViscaAllowRule> allow, bool quiet, MacroBook macros = {});
     ~ViscaServer();
     ViscaServer(const ViscaServer&) = delete;
     ViscaServer& operator=(const ViscaServer&) = delete;

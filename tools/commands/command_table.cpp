@@ -15,8 +15,9 @@ constexpr std::string_view kOptions = R"(Options (before or after the command):
   --json                 print one JSON document on standard output, errors included
                          (in a batch one compact document a line, each with its line number)
   --keep-going           (batch) run the later commands after a failure
-  --macros FILE          (macro, macros, batch) the macros file (default: velmora/macros.txt
-                         in the user's configuration folder, as the window reads it)
+  --macros FILE          (macro, macros, batch, serve) the macros file (default:
+                         velmora/macros.txt in the user's configuration folder, as the window
+                         reads it)
   -h, --help             this text; 'velmoractl COMMAND --help' explains one command
 Numbers are decimal or 0x hexadecimal. The extension unit is addressed as the window does it,
 with ExId and Guid from CfgFile/Cfg.ini in the working directory when that file exists.
@@ -204,8 +205,8 @@ was killed left pressed.
   --midi-map FILE        the notes and controllers from FILE (see midi_map.example); by
                          default the twelve keys are on notes 60 to 71
 A mapping file's bad lines stop serve, each one named; so do a pad index or a port that is not
-there. A pad pulled or a port that goes away releases the key it held at once. Macro targets
-need serve's macros (not in this build).
+there, and a macro target the macros file (--macros) has not. A pad pulled or a port that goes
+away releases the key it held at once, and cancels the macro it started.
 The API (JSON answers; every key answer names the packets sent, or the failure):
   GET  /v1/devices                     the devices, with their ids
   GET  /v1/keys                        the twelve keys
@@ -213,10 +214,15 @@ The API (JSON answers; every key answer names the packets sent, or the failure):
                                        Content-Type: application/json
   GET  /v1/status[?device=D]           the 24 status registers
   GET  /v1/zoom[?device=D]             the zoom value and range
+  POST /v1/keys/NAME/nudge             press, hold {"ms": MS} (up to the hold limit), release
+  GET  /v1/macros                      the macros of --macros FILE (else the default file)
+  POST /v1/macros/NAME                 runs one, answered when it has finished; a key pressed
+                                       on its camera, another macro or serve stopping cancels it
+  DELETE /v1/macros/running            cancels the macro running (its key released first)
   GET  /v1/events                      a WebSocket: device arrivals and removals, every key
-                                       sent, holds released; it takes {"key": NAME,
-                                       "action": ACTION} too, and releases what it pressed
-                                       when it closes
+                                       sent, holds released, macro steps; it takes {"key": NAME,
+                                       "action": ACTION} and {"macro": NAME} too, and releases
+                                       what it pressed when it closes
 Statuses: 200 done, 400 bad request or body, 401 no or wrong token, 403 foreign Host or
 Origin, 404 unknown path, key, action or device, 405 wrong method, 410 device gone,
 413/431 body/header too large, 415 body not JSON, 502 the camera refused, 503 busy.
@@ -324,8 +330,9 @@ std::string CheckArguments(const CommandSpec& command, const Options& options)
         return std::string(option) + " applies to read and write only";
     }
     if (options.keepGoing && command.name != "batch") return "--keep-going applies to batch only";
-    if (options.macros && command.name != "macro" && command.name != "macros" && command.name != "batch")
-        return "--macros applies to macro, macros and batch only";
+    if (options.macros && command.name != "macro" && command.name != "macros" && command.name != "batch" &&
+        command.name != "serve")
+        return "--macros applies to macro, macros, batch and serve only";
     if (options.midiMap && command.name != "midi" && command.name != "serve")
         return "--midi-map applies to midi learn and serve only";
     const bool serveOption = options.http || options.tokenFile || options.holdLimit || options.idleLimit ||

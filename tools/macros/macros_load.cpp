@@ -8,7 +8,7 @@
 
 namespace velmoractl {
 
-LoadedMacros LoadMacros(const Options& options)
+LoadedMacros LoadMacros(const Options& options, int holdLimitMs)
 {
     LoadedMacros loaded;
     loaded.path = options.macros ? *options.macros : DefaultMacrosPath();
@@ -30,7 +30,7 @@ LoadedMacros LoadMacros(const Options& options)
         loaded.file.problems.push_back(MacroProblem{0, "cannot be read"});
         return loaded;
     }
-    loaded.file = ParseMacroFile(bytes);
+    loaded.file = ParseMacroFile(bytes, holdLimitMs);
     return loaded;
 }
 

@@ -14,7 +14,8 @@ struct LoadedMacros {
     MacroFile file;    // a problem on line 0: the file as a whole (missing, unreadable, UTF-16)
 };
 
-LoadedMacros LoadMacros(const Options& options);
+// holdLimitMs: the longest a macro may hold a key (serve's --hold-limit).
+LoadedMacros LoadMacros(const Options& options, int holdLimitMs = velmora::DefaultMacroHoldLimitMs);
 
 // Each problem on its own line ("velmoractl: FILE: line 3: ..."; with --json one compact document
 // each), and on report the usage failure that ends the command: nothing was run.

@@ -2,7 +2,8 @@
 // The keypad page: the window's twelve keys over serve's event socket. A key that holds (zoom,
 // focus, the locks) goes down on pointerdown and up on whatever ends the touch, the focus or the
 // page; while it is down its lease is renewed, so that serve lets go by itself of a page that
-// froze, slept or lost its network.
+// froze, slept or lost its network. Below the keys, a button per macro of serve's macros file runs
+// it (a touch on the one running cancels it).
 (() => {
   // The window's form, as a grid of three columns: [key, row, column].
   const layout = [
@@ -26,7 +27,9 @@
   const statusLine = document.getElementById('status');
   const deviceBar = document.getElementById('devices');
   const keypad = document.getElementById('keypad');
+  const macroBar = document.getElementById('macros');
   const buttons = new Map();
+  let running = new Map(); // device id -> {macro, client}
 
   let socket = null;
   let connected = false;
@@ -139,6 +142,7 @@
         store('velmora-device', chosen);
         showDevices();
         showHeld();
+        showRunning();
       });
       deviceBar.append(button);
     }
@@ -150,6 +154,33 @@
       const hold = holds.find((h) => h.key === name);
       if (!hold) setHolder(button, undefined, '', '');
       else setHolder(button, hold.client === me ? 'mine' : 'other', shortClient(hold.client), 'held by ' + hold.client);
+    }
+  }
+
+  function showMacros(names) {
+    macroBar.replaceChildren();
+    for (const name of names) {
+      const button = document.createElement('button');
+      button.type = 'button';
+      button.dataset.macro = name;
+      button.textContent = name;
+      button.addEventListener('click', () => {
+        const device = target();
+        if (!connected || !device) return;
+        const run = running.get(device);
+        if (run && run.macro === name) send({ macro: 'running', action: 'cancel', device });
+        else send({ macro: name, device }, performance.now());
+      });
+      macroBar.append(button);
+    }
+    showRunning();
+  }
+
+  function showRunning() {
+    const run = running.get(target());
+    for (const button of macroBar.children) {
+      if (run && run.macro === button.dataset.macro) button.dataset.running = run.client === me ? 'mine' : 'other';
+      else delete button.dataset.running;
     }
   }
 
@@ -216,9 +247,22 @@
           if (!held.has(hold.device)) held.set(hold.device, []);
           held.get(hold.device).push(hold);
         }
+        running = new Map();
         showDevices();
         showHeld();
+        showMacros(event.macros || []);
         showConnected();
+        break;
+      case 'macro-started':
+        if (event.macro) running.set(event.device.id, { macro: event.macro, client: event.client });
+        showRunning();
+        break;
+      case 'macro-finished':
+      case 'macro-cancelled':
+        if (event.device && (running.get(event.device.id) || {}).macro === event.macro) running.delete(event.device.id);
+        showRunning();
+        if (event.device) held.set(event.device.id, event.held || []);
+        showHeld();
         break;
       case 'arrival':
         devices = devices.filter((d) => d.id !== event.device.id).concat([event.device]);
@@ -236,6 +280,7 @@
         showConnected();
         break;
       case 'key':
+      case 'macro-step':
       case 'hold-released':
         if (!event.device) break;
         held.set(event.device.id, event.held || []);
@@ -259,7 +304,7 @@
     started.delete(reply.id);
     performance.measure('velmora ' + reply.action, { start: at, end: performance.now() });
     if (!reply.ok && reply.error) {
-      setState('connected', `${reply.key || 'key'}: ${reply.error.message}`);
+      setState('connected', `${reply.macro || reply.key || 'key'}: ${reply.error.message}`);
     } else if (document.body.dataset.state === 'connected') {
       showConnected();
     }
