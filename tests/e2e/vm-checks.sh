@@ -942,7 +942,8 @@ check_windows_filter() {
 check_windows_programs() {
   if [ -n "${wine_skip:-}" ]; then
     skip windows-velmoractl "$wine_skip"; skip windows-window "$wine_skip"; skip windows-filter "$wine_skip"
-    skip windows-gamepad-adapter "$wine_skip"
+    skip windows-gamepad-adapter "$wine_skip"; skip windows-midi-adapter "$wine_skip"
+    skip windows-serve-gamepad "$wine_skip"
     return
   fi
   find_wine || { fail windows-velmoractl "wine64 not found in the VM"; return; }
@@ -959,7 +960,9 @@ check_windows_programs() {
   check_windows_velmoractl
   check_windows_window
   check_windows_filter
+  check_windows_serve_gamepad
   check_windows_gamepad
+  check_windows_midi
   stop_wine
   note "the Windows programs took $((SECONDS - started)) s with wine's start"
 }
@@ -1109,6 +1112,71 @@ check_windows_gamepad() {
       finish_check $name ;;
     *) fail $name "the probe printed '$got'" ;;
   esac
+}
+
+# velmoractl.exe serve --gamepad any under wine (run by check_windows_programs, before
+# check_windows_gamepad unplugs the pad wine took in at its start), on a simulated camera: wine has
+# no UVC camera. A's press, the stick's press and its release reach the camera's trace in order.
+check_windows_serve_gamepad() {
+  local name=windows-serve-gamepad err=$out/windows-serve-gamepad.txt trace=$out/windows-serve-trace.txt serve_pid got
+  [ -n "$pad_pid" ] && kill -0 "$pad_pid" 2> /dev/null || { fail $name "no virtual pad (uinput)"; return; }
+  : > "$trace"
+  (cd /tmp && VELMORA_BACKEND=sim VELMORA_SIM_TRACE="$(winpath "$trace")" WINEDEBUG=-all \
+    exec "$wine64" "$windows_build/tools/velmoractl.exe" serve --gamepad any --http 127.0.0.1:0 \
+    --no-release-at-start > "$err.raw" 2>&1) &
+  serve_pid=$!
+  if ! wait_for 60 grep -q 'gamepad 0 (.*) connected\|not built in' "$err.raw"; then
+    fail $name "serve took no pad: $(tr -d '\r' < "$err.raw" | tr '\n' '|')"; kill "$serve_pid"; return
+  fi
+  if grep -q 'not built in' "$err.raw"; then
+    kill "$serve_pid"; skip $name "built without SDL2 for Windows (scripts/sdl2-mingw.sh)"; return
+  fi
+  pad button a 1; wait_for 10 grep -q 'menu press' "$err.raw"
+  pad button a 0
+  pad axis ly -30000; wait_for 10 grep -q 'zoom-in press' "$err.raw"
+  nap 0.5
+  pad axis ly 0; wait_for 10 grep -q 'zoom-in release' "$err.raw"
+  kill -TERM "$serve_pid"
+  wait "$serve_pid" 2> /dev/null
+  tr -d '\r' < "$err.raw" > "$err"
+  got=$(sed -n 's/^SET .*data=26 16 00 00 00 01 00 00 00 00 \(..\).*/\1/p' "$trace" | tr '\n' ' ')
+  note "$name: the simulated camera had key writes '$got'; serve said '$(grep gamepad "$err" | tr '\n' '|')'"
+  if [ "$got" = "05 03 16 " ]; then finish_check $name; else fail $name "key writes '$got', not '05 03 16 '"; fi
+}
+
+# WinMM under wine (run by check_windows_programs): wine's ALSA driver offers the sequencer's ports as
+# WinMM MIDI inputs; the Windows build of the MIDI adapter (velmora-midi-probe.exe) lists them, opens
+# the virtual port by its name and must print note 62 on and off written to its raw MIDI node.
+check_windows_midi() {
+  local name=windows-midi-adapter probe_out=$out/windows-midi-probe.txt probe_pid port raw got
+  local probe="$windows_build/tests/e2e/velmora-midi-probe.exe"
+  [ -f "$probe" ] || { skip $name "velmora-midi-probe.exe is not built"; return; }
+  port=$(aconnect -i | sed -n "s/^client [0-9]*: '\(Virtual Raw MIDI [0-9]*-[0-9]*\)'.*/\1/p" | head -1)
+  raw=/dev/snd/midiC${port##* }
+  raw=${raw/-/D}
+  [ -c "$raw" ] || { fail $name "no snd-virmidi port"; return; }
+  wine_run windows-midi-ports "$probe"
+  note "$name: WinMM's inputs under wine: $(tr '\n' '|' < "$wine_out")"
+  # wine names a WinMM input after the sequencer's client or port ("VirMIDI 0-0").
+  port=$(grep -m1 -E '^port [0-9]+ .*(VirMIDI|Virtual Raw MIDI) [0-9]+-0' "$wine_out" | cut -d' ' -f2)
+  [ -n "$port" ] || { fail $name "wine offers no WinMM input for the virtual port: $(tr '\n' '|' < "$wine_out")"; return; }
+  (cd /tmp && WINEDEBUG=-all exec "$wine64" "$probe" "$port" > "$probe_out.raw" 2>&1) &
+  probe_pid=$!
+  if ! wait_for 60 grep -q '^ready' "$probe_out.raw"; then
+    fail $name "port $port cannot be opened: $(tr -d '\r' < "$probe_out.raw" | tr '\n' '|')"; kill "$probe_pid"; return
+  fi
+  printf '\x90\x3e\x7f' > "$raw"
+  printf '\x80\x3e\x00' > "$raw"
+  wait_for 10 grep -q '^note-off' "$probe_out.raw"
+  kill -TERM "$probe_pid"
+  wait "$probe_pid" 2> /dev/null
+  got=$(tr -d '\r' < "$probe_out.raw" | grep -v '^ready' | tr '\n' '|')
+  note "$name: port $port printed '$got'"
+  if [ "$got" != "note-on 62 velocity 127 channel 1 | note 62 zoom-in|note-off 62 velocity 0 channel 1 | note 62 zoom-in|" ]; then
+    fail $name "port $port printed '$got'"
+  else
+    finish_check $name
+  fi
 }
 
 # velmoractl midi learn on snd-virmidi's first port (its sequencer client, by name), the bytes written
