@@ -1,5 +1,6 @@
 #include "tools/cli_options.h"
 
+#include <cctype>
 #include <string_view>
 
 namespace velmoractl {
@@ -22,6 +23,9 @@ std::optional<std::string>* ValueSlot(Options& options, std::string_view name)
     if (name == "--visca") return &options.visca;
     if (name == "--visca-map") return &options.viscaMap;
     if (name == "--midi-map") return &options.midiMap;
+    if (name == "--gamepad") return &options.gamepad;
+    if (name == "--gamepad-map") return &options.gamepadMap;
+    if (name == "--midi") return &options.midi;
     return nullptr;
 }
 
@@ -30,6 +34,18 @@ std::vector<std::string>* ListSlot(Options& options, std::string_view name)
 {
     if (name == "--visca-allow") return &options.viscaAllow;
     return nullptr;
+}
+
+// --gamepad's value may be left out: the next argument is its value only when it looks like one
+// (an index, "any", a negative number that the option then refuses by name).
+bool TakesNextAsValue(std::string_view name, const std::string& next)
+{
+    if (name != "--gamepad") return true;
+    const bool number =
+        !next.empty() &&
+        (std::isdigit(static_cast<unsigned char>(next[0])) ||
+         (next.size() > 1 && next[0] == '-' && std::isdigit(static_cast<unsigned char>(next[1]))));
+    return number || next == "any";
 }
 
 bool* FlagSlot(Options& options, std::string_view name)
@@ -88,8 +104,10 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
         std::string value;
         if (equals != std::string::npos) {
             value = argument.substr(equals + 1);
-        } else if (i + 1 < arguments.size()) {
+        } else if (i + 1 < arguments.size() && TakesNextAsValue(name, arguments[i + 1])) {
             value = arguments[++i];
+        } else if (name == "--gamepad") {
+            value = "any";
         } else {
             error = "option " + name + " needs a value";
             return std::nullopt;

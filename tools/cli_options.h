@@ -32,7 +32,10 @@ struct Options {
     std::vector<std::string> viscaAllow;   // --visca-allow ADDR[/BITS], each one given
     bool noReleaseAtStart = false;         // --no-release-at-start
     // controllers
-    std::optional<std::string> midiMap;  // --midi-map FILE
+    std::optional<std::string> midiMap;     // --midi-map FILE
+    std::optional<std::string> gamepad;     // --gamepad [INDEX|any]; "any" when given without one
+    std::optional<std::string> gamepadMap;  // --gamepad-map FILE
+    std::optional<std::string> midi;        // --midi PORT
 };
 
 // Options may stand before or after the command; "--" ends them. On error returns nullopt and

@@ -40,7 +40,8 @@ elif ! find_wine; then
 else
   dir=$VELMORA_BUILD_ROOT/mingw-x86_64-qt
   if configure_qt_cross "$dir" "$qt" "$dir.e2e-configure.log" &&
-     timeout 1800 nice cmake --build "$dir" --target velmoractl velmora-window-probe velmora-dshow-probe velmora-gamepad-probe > "$dir.e2e-build.log" 2>&1; then
+     timeout 1800 nice cmake --build "$dir" --target velmoractl velmora-window-probe velmora-dshow-probe velmora-gamepad-probe \
+       velmora-midi-probe > "$dir.e2e-build.log" 2>&1; then
     windows=$dir
     echo "e2e: the Windows programs run in the $wine_kernel VM only"
   else

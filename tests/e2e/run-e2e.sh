@@ -15,6 +15,7 @@
 #   VELMORA_E2E_TIMEOUT  seconds for the whole VM run (default 900)
 #   VELMORA_E2E_ACCEL    tcg (default) or kvm
 #   VELMORA_E2E_LOGLEVEL the kernel console log level (default 4; 7 shows the driver at work)
+#   VELMORA_E2E_ONLY     check functions of vm-checks.sh to run alone ("check_serve_midi ...")
 # Exit: 0 all checks passed, 1 a check failed, 77 the run cannot happen here (skipped).
 set -uo pipefail
 
@@ -151,6 +152,7 @@ VELMORA_E2E_BUILD='$build'
 VELMORA_E2E_KERNEL='$kernel'
 VELMORA_E2E_MODULES='$wanted'
 VELMORA_E2E_PACKAGE='$unpacked'
+VELMORA_E2E_ONLY='${VELMORA_E2E_ONLY:-}'
 EOF
 (cd "$init" && find . | cpio -o -H newc --quiet | gzip -1) > "$work/initramfs.gz" ||
   { echo "e2e: cannot pack the initramfs" >&2; exit 1; }

@@ -3,12 +3,15 @@
  *   button a|b|x|y|lb|rb|back|start|guide|ls|rs 1|0
  *   axis lx|ly|rx|ry|lt|rt|hatx|haty VALUE     (sticks -32768..32767, triggers 0..255, hats -1..1)
  *   quit                                         (the pad is unplugged)
- * Prints "ready /dev/input/eventN" once the pad exists (or its sysfs name when the node is unknown). */
+ * Prints "ready /dev/input/eventN" once the pad exists (or its sysfs name when the node is unknown),
+ * and "sent t=SECONDS COMMAND" for each command, t the monotonic clock just before the event was
+ * written (the simulated camera's trace stamps its lines with the same clock). */
 #include <fcntl.h>
 #include <linux/uinput.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/ioctl.h>
+#include <time.h>
 #include <unistd.h>
 
 struct Name {
@@ -96,6 +99,8 @@ int main(void)
             fprintf(stderr, "virtual-pad: bad command: %s", line);
             continue;
         }
+        struct timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
         const int button = strcmp(kind, "button") == 0;
         const int code = button ? Find(kButtons, sizeof kButtons / sizeof kButtons[0], name)
                                 : Find(kAxes, sizeof kAxes / sizeof kAxes[0], name);
@@ -104,7 +109,7 @@ int main(void)
             fprintf(stderr, "virtual-pad: cannot send: %s", line);
             continue;
         }
-        printf("sent %s", line);
+        printf("sent t=%.6f %s", (double)now.tv_sec + (double)now.tv_nsec / 1e9, line);
         fflush(stdout);
     }
     ioctl(fd, UI_DEV_DESTROY);

@@ -942,7 +942,8 @@ check_windows_filter() {
 check_windows_programs() {
   if [ -n "${wine_skip:-}" ]; then
     skip windows-velmoractl "$wine_skip"; skip windows-window "$wine_skip"; skip windows-filter "$wine_skip"
-    skip windows-gamepad-adapter "$wine_skip"
+    skip windows-gamepad-adapter "$wine_skip"; skip windows-midi-adapter "$wine_skip"
+    skip windows-serve-gamepad "$wine_skip"
     return
   fi
   find_wine || { fail windows-velmoractl "wine64 not found in the VM"; return; }
@@ -959,7 +960,9 @@ check_windows_programs() {
   check_windows_velmoractl
   check_windows_window
   check_windows_filter
+  check_windows_serve_gamepad
   check_windows_gamepad
+  check_windows_midi
   stop_wine
   note "the Windows programs took $((SECONDS - started)) s with wine's start"
 }
@@ -1111,6 +1114,71 @@ check_windows_gamepad() {
   esac
 }
 
+# velmoractl.exe serve --gamepad any under wine (run by check_windows_programs, before
+# check_windows_gamepad unplugs the pad wine took in at its start), on a simulated camera: wine has
+# no UVC camera. A's press, the stick's press and its release reach the camera's trace in order.
+check_windows_serve_gamepad() {
+  local name=windows-serve-gamepad err=$out/windows-serve-gamepad.txt trace=$out/windows-serve-trace.txt serve_pid got
+  [ -n "$pad_pid" ] && kill -0 "$pad_pid" 2> /dev/null || { fail $name "no virtual pad (uinput)"; return; }
+  : > "$trace"
+  (cd /tmp && VELMORA_BACKEND=sim VELMORA_SIM_TRACE="$(winpath "$trace")" WINEDEBUG=-all \
+    exec "$wine64" "$windows_build/tools/velmoractl.exe" serve --gamepad any --http 127.0.0.1:0 \
+    --no-release-at-start > "$err.raw" 2>&1) &
+  serve_pid=$!
+  if ! wait_for 60 grep -q 'gamepad 0 (.*) connected\|not built in' "$err.raw"; then
+    fail $name "serve took no pad: $(tr -d '\r' < "$err.raw" | tr '\n' '|')"; kill "$serve_pid"; return
+  fi
+  if grep -q 'not built in' "$err.raw"; then
+    kill "$serve_pid"; skip $name "built without SDL2 for Windows (scripts/sdl2-mingw.sh)"; return
+  fi
+  pad button a 1; wait_for 10 grep -q 'menu press' "$err.raw"
+  pad button a 0
+  pad axis ly -30000; wait_for 10 grep -q 'zoom-in press' "$err.raw"
+  nap 0.5
+  pad axis ly 0; wait_for 10 grep -q 'zoom-in release' "$err.raw"
+  kill -TERM "$serve_pid"
+  wait "$serve_pid" 2> /dev/null
+  tr -d '\r' < "$err.raw" > "$err"
+  got=$(sed -n 's/^SET .*data=26 16 00 00 00 01 00 00 00 00 \(..\).*/\1/p' "$trace" | tr '\n' ' ')
+  note "$name: the simulated camera had key writes '$got'; serve said '$(grep gamepad "$err" | tr '\n' '|')'"
+  if [ "$got" = "05 03 16 " ]; then finish_check $name; else fail $name "key writes '$got', not '05 03 16 '"; fi
+}
+
+# WinMM under wine (run by check_windows_programs): wine's ALSA driver offers the sequencer's ports as
+# WinMM MIDI inputs; the Windows build of the MIDI adapter (velmora-midi-probe.exe) lists them, opens
+# the virtual port by its name and must print note 62 on and off written to its raw MIDI node.
+check_windows_midi() {
+  local name=windows-midi-adapter probe_out=$out/windows-midi-probe.txt probe_pid port raw got
+  local probe="$windows_build/tests/e2e/velmora-midi-probe.exe"
+  [ -f "$probe" ] || { skip $name "velmora-midi-probe.exe is not built"; return; }
+  port=$(aconnect -i | sed -n "s/^client [0-9]*: '\(Virtual Raw MIDI [0-9]*-[0-9]*\)'.*/\1/p" | head -1)
+  raw=/dev/snd/midiC${port##* }
+  raw=${raw/-/D}
+  [ -c "$raw" ] || { fail $name "no snd-virmidi port"; return; }
+  wine_run windows-midi-ports "$probe"
+  note "$name: WinMM's inputs under wine: $(tr '\n' '|' < "$wine_out")"
+  # wine names a WinMM input after the sequencer's client or port ("VirMIDI 0-0").
+  port=$(grep -m1 -E '^port [0-9]+ .*(VirMIDI|Virtual Raw MIDI) [0-9]+-0' "$wine_out" | cut -d' ' -f2)
+  [ -n "$port" ] || { fail $name "wine offers no WinMM input for the virtual port: $(tr '\n' '|' < "$wine_out")"; return; }
+  (cd /tmp && WINEDEBUG=-all exec "$wine64" "$probe" "$port" > "$probe_out.raw" 2>&1) &
+  probe_pid=$!
+  if ! wait_for 60 grep -q '^ready' "$probe_out.raw"; then
+    fail $name "port $port cannot be opened: $(tr -d '\r' < "$probe_out.raw" | tr '\n' '|')"; kill "$probe_pid"; return
+  fi
+  printf '\x90\x3e\x7f' > "$raw"
+  printf '\x80\x3e\x00' > "$raw"
+  wait_for 10 grep -q '^note-off' "$probe_out.raw"
+  kill -TERM "$probe_pid"
+  wait "$probe_pid" 2> /dev/null
+  got=$(tr -d '\r' < "$probe_out.raw" | grep -v '^ready' | tr '\n' '|')
+  note "$name: port $port printed '$got'"
+  if [ "$got" != "note-on 62 velocity 127 channel 1 | note 62 zoom-in|note-off 62 velocity 0 channel 1 | note 62 zoom-in|" ]; then
+    fail $name "port $port printed '$got'"
+  else
+    finish_check $name
+  fi
+}
+
 # velmoractl midi learn on snd-virmidi's first port (its sequencer client, by name), the bytes written
 # to the port's raw MIDI node: note 62 on and off print with the default mapping's line; a port that
 # does not exist is named with those there are (exit 2); the port disconnected ends it (exit 4).
@@ -1154,11 +1222,160 @@ check_midi_learn() {
   fi
 }
 
+# --- velmoractl serve with a gamepad and a MIDI port ---------------------------------------------
+
+# The serve log (standard error) has a line matching $1.
+serve_said() { grep -q "$1" "$out/serve.err"; }
+# Ends serve with SIGTERM: exit 0 expected, else check $1 fails. Its log is kept as $1.err.
+stop_serve() {
+  kill -TERM "$serve_pid"
+  wait "$serve_pid"
+  local code=$?
+  cp "$out/serve.err" "$out/$1.err"
+  [ $code -eq 0 ] || fail "$1" "SIGTERM: exit $code: $(tail -3 "$out/serve.err" | tr '\n' '|')"
+}
+# Milliseconds since $1 (an $EPOCHREALTIME).
+ms_since() { local now=$EPOCHREALTIME; echo $(( (${now/./} - ${1/./}) / 1000 )); }
+# The camera saw exactly the packets $@ (SET_CUR, in order) since log_mark.
+saw_only() {
+  local expected="" packet
+  for packet in "$@"; do expected+="SET_CUR $packet ok|"; done
+  [ "$(log_since | grep -o "SET_CUR [0-9a-f]* [a-z]*" | tr '\n' '|')" = "$expected" ]
+}
+
+# serve --gamepad any on the emulated camera, started before the virtual Xbox 360 pad is plugged:
+# A gives the MENU packet alone; the left stick held up 0.8 s gives the zoom-in press and then one
+# release; the stick held up and the pad unplugged releases at once (the hold limit is 30 s).
+check_serve_gamepad() {
+  local name=serve-gamepad-a pad_out=$out/virtual-pad-serve.txt pad_pid menu zoom release started held
+  have_ctl $name || return
+  [ -c /dev/uinput ] || { fail $name "no /dev/uinput (module uinput)"; return; }
+  [ -n "$camera_pid" ] || start_camera serve-gamepad || { fail $name "no camera"; return; }
+  if ! start_serve --gamepad any --hold-limit 30 --no-release-at-start; then
+    fail $name "serve did not start: $(tr '\n' '|' < "$out/serve.err")"; kill "$serve_pid" 2> /dev/null; return
+  fi
+  menu=$(packet 0x16 1 0 0x05)
+  zoom=$(packet 0x16 1 0 0x03)
+  release=$(packet 0x16 1 0 0x16)
+  if ! start_pad || ! wait_for 20 serve_said 'gamepad 0 (.*) connected'; then
+    fail $name "the pad was not taken: $(tr '\n' '|' < "$out/serve.err")"; stop_serve $name; return
+  fi
+  log_mark
+  pad button a 1; wait_for 10 logged_since "SET_CUR $menu ok"
+  pad button a 0; wait_for 10 serve_said 'menu release: nothing sent'
+  if ! saw_only "$menu" || ! serve_said 'gamepad 0 (.*) menu press: sent'; then
+    fail $name "A: the camera saw '$(log_since | tr '\n' '|')'; serve said '$(tr '\n' '|' < "$out/serve.err")'"
+  else
+    finish_check $name
+  fi
+
+  name=serve-gamepad-stick
+  log_mark
+  pad axis ly -30000; wait_for 10 logged_since "SET_CUR $zoom ok"
+  nap 0.8
+  pad axis ly 0; wait_for 10 logged_since "SET_CUR $release ok"
+  nap 0.5
+  if saw_only "$zoom" "$release"; then finish_check $name; else fail $name "the camera saw '$(log_since | tr '\n' '|')'"; fi
+
+  name=serve-gamepad-unplugged
+  log_mark
+  pad axis ly -30000
+  if ! wait_for 10 logged_since "SET_CUR $zoom ok"; then
+    fail $name "no press: the camera saw '$(log_since | tr '\n' '|')'"; stop_pad
+  else
+    started=$EPOCHREALTIME
+    stop_pad
+    wait_for 20 logged_since "SET_CUR $release ok"
+    held=$(ms_since "$started")
+    note "$name: released $held ms after the pad was unplugged (hold limit 30 s)"
+    if ! saw_only "$zoom" "$release" || [ "$held" -gt 10000 ]; then
+      fail $name "after $held ms the camera saw '$(log_since | tr '\n' '|')'"
+    elif ! serve_said 'gamepad 0 (.*) gone'; then
+      fail $name "serve said '$(tr '\n' '|' < "$out/serve.err")'"
+    else
+      finish_check $name
+    fi
+  fi
+  stop_serve serve-gamepad-stops
+}
+
+# serve --midi on snd-virmidi's first port (client:port), bytes written to its raw MIDI node: note 62
+# on and off give zoom-in's press and release; note 62 on and the port disconnected from serve
+# release at once; a port that does not exist stops serve at start (exit 2).
+check_serve_midi() {
+  local name=serve-midi-note port client raw zoom release started held reader
+  have_ctl $name || return
+  [ -c /dev/snd/seq ] || { fail $name "no /dev/snd/seq (snd-seq)"; return; }
+  port=$(aconnect -i | sed -n "s/^client [0-9]*: '\(Virtual Raw MIDI [0-9]*-[0-9]*\)'.*/\1/p" | head -1)
+  client=$(aconnect -i | sed -n "s/^client \([0-9]*\): '$port'.*/\1/p")
+  raw=/dev/snd/midiC${port##* }
+  raw=${raw/-/D}
+  [ -n "$port" ] && [ -c "$raw" ] || { fail $name "no snd-virmidi port (client '$port', node '$raw')"; return; }
+  velmoractl serve --http 127.0.0.1:0 --midi 99:0
+  if [ "$ctl_code" != 2 ] || [[ $ctl_err != *"--midi 99:0: no MIDI port '99:0' (there are "* ]]; then
+    fail $name "a port that does not exist: exit $ctl_code, '$ctl_err'"; return
+  fi
+  [ -n "$camera_pid" ] || start_camera serve-midi || { fail $name "no camera"; return; }
+  if ! start_serve --midi "$client:0" --hold-limit 30 --no-release-at-start; then
+    fail $name "serve did not start: $(tr '\n' '|' < "$out/serve.err")"; kill "$serve_pid" 2> /dev/null; return
+  fi
+  zoom=$(packet 0x16 1 0 0x03)
+  release=$(packet 0x16 1 0 0x16)
+  log_mark
+  printf '\x90\x3e\x7f' > "$raw"; wait_for 10 logged_since "SET_CUR $zoom ok"
+  printf '\x80\x3e\x00' > "$raw"; wait_for 10 logged_since "SET_CUR $release ok"
+  nap 0.5
+  if ! saw_only "$zoom" "$release" || ! serve_said "midi $client:0 zoom-in press: sent"; then
+    fail $name "the camera saw '$(log_since | tr '\n' '|')'; serve said '$(tr '\n' '|' < "$out/serve.err")'"
+  else
+    finish_check $name
+  fi
+
+  name=serve-midi-port-closed
+  log_mark
+  printf '\x90\x3e\x7f' > "$raw"
+  if ! wait_for 10 logged_since "SET_CUR $zoom ok"; then
+    fail $name "no press: the camera saw '$(log_since | tr '\n' '|')'"
+  else
+    reader=$(aconnect -o | sed -n "s/^client \([0-9]*\): 'velmoractl'.*/\1/p")
+    started=$EPOCHREALTIME
+    aconnect -d "$client:0" "$reader:0"
+    wait_for 20 logged_since "SET_CUR $release ok"
+    held=$(ms_since "$started")
+    note "$name: released $held ms after the port was disconnected (hold limit 30 s)"
+    if ! saw_only "$zoom" "$release" || [ "$held" -gt 10000 ]; then
+      fail $name "after $held ms the camera saw '$(log_since | tr '\n' '|')'"
+    elif ! serve_said "midi $client:0 gone (it was disconnected)"; then
+      fail $name "serve said '$(tr '\n' '|' < "$out/serve.err")'"
+    else
+      finish_check $name
+    fi
+  fi
+  printf '\x80\x3e\x00' > "$raw"
+  stop_serve serve-midi-stops
+}
+
+# bench/controllers/run.sh where uinput exists: not a check, run alone with
+# VELMORA_E2E_ONLY=bench_controllers; its figures in checks.log and bench-controllers.txt.
+bench_controllers() {
+  ip link set lo up 2> /dev/null || busybox ip link set lo up
+  bash "$VELMORA_ROOT/bench/controllers/run.sh" "$build" > "$out/bench-controllers.txt" 2>&1
+  note "bench-controllers (exit $?): $(tr '\n' '|' < "$out/bench-controllers.txt")"
+}
+
 # --- run --------------------------------------------------------------------------------------
 
 : > "$results"
 kernel_errors > /dev/null
 note "kernel $(uname -r), build $build"
+# VELMORA_E2E_ONLY="check_a check_b": those checks alone (with the camera), for a change's own checks.
+if [ -n "${VELMORA_E2E_ONLY:-}" ]; then
+  for check in $VELMORA_E2E_ONLY; do "$check"; done
+  stop_camera
+  finish_check kernel-log-at-end > /dev/null || true
+  echo END >> "$results"
+  exit 0
+fi
 check_enumeration
 check_raw_round_trip
 check_driver_errors
@@ -1182,6 +1399,8 @@ check_serve_lease
 check_serve_visca
 check_gamepad_adapter
 check_midi_learn
+check_serve_gamepad
+check_serve_midi
 check_window_follows window-kernel-uevents
 check_window_pulled_mid_status
 if start_udevd; then

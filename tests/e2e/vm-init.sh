@@ -44,6 +44,7 @@ mount --bind /velmora /newroot/e2e-bin
 chroot /newroot /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
   VELMORA_ROOT="$VELMORA_ROOT" VELMORA_E2E_BUILD="$VELMORA_E2E_BUILD" \
   VELMORA_E2E_PACKAGE="${VELMORA_E2E_PACKAGE:-}" E2E_OUT=/e2e-out E2E_BIN=/e2e-bin \
+  VELMORA_E2E_ONLY="${VELMORA_E2E_ONLY:-}" \
   /bin/bash "$VELMORA_ROOT/tests/e2e/vm-checks.sh" 2>&1 | tee /out/checks.log
 echo "init: checks ended with $?" >> /out/checks.log
 finish

@@ -10,7 +10,9 @@
 
 #include "tools/bridge/bridge_core.h"
 #include "tools/bridge/camera_worker.h"
+#include "tools/bridge/gamepad_front.h"
 #include "tools/bridge/http_server.h"
+#include "tools/bridge/midi_front.h"
 #include "tools/bridge/phone_link.h"
 #include "tools/bridge/serve_log.h"
 #include "tools/bridge/serve_platform.h"
@@ -18,6 +20,7 @@
 #include "tools/bridge/visca_server.h"
 #include "tools/cli_report.h"
 #include "tools/macros/macros_load.h"
+#include "tools/terminal_text.h"
 
 namespace velmora::bridge {
 
@@ -118,12 +121,66 @@ std::optional<velmoractl::Failure> ReadViscaSettings(const velmoractl::Options& 
     if (!parsed.fileProblem.empty())
         return Usage("--visca-map " + *options.viscaMap + ": " + parsed.fileProblem);
     for (const std::string& error : parsed.errors)
-        settings.viscaMapErrors.push_back(*options.viscaMap + ": " + error);
+        settings.mapErrors.push_back(*options.viscaMap + ": " + error);
     if (!parsed.errors.empty()) {
         return Usage("--visca-map " + *options.viscaMap + ": " + std::to_string(parsed.errors.size()) +
                      " bad line(s); serve did not start");
     }
     settings.viscaMapping = std::move(parsed.mapping);
+    return std::nullopt;
+}
+
+// A gamepad or MIDI mapping file, every bad line in errors; its macro targets, named "FILE: line N",
+// in macroUses for the macros file to check.
+template <typename Parse>
+std::optional<velmoractl::Failure> ReadControllerMap(
+    const std::string& option, const std::string& path, Parse (*load)(const std::string&), Parse& parsed,
+    std::vector<std::string>& errors, std::vector<std::pair<std::string, controllers::MacroUse>>& macroUses)
+{
+    parsed = load(path);
+    for (const controllers::MacroUse& use : parsed.macros)
+        macroUses.emplace_back(path + ": line " + std::to_string(use.line), use);
+    if (parsed.errors.size() == 1 && parsed.errors.front() == "cannot be read")
+        return Usage(option + " " + path + ": cannot be read");
+    for (const std::string& error : parsed.errors) errors.push_back(path + ": " + error);
+    if (parsed.errors.empty()) return std::nullopt;
+    return Usage(option + " " + path + ": " + std::to_string(parsed.errors.size()) +
+                 " bad line(s); serve did not start");
+}
+
+std::optional<velmoractl::Failure> ReadControllerSettings(const velmoractl::Options& options,
+                                                          ServeSettings& settings)
+{
+    if (options.gamepadMap && !options.gamepad) return Usage("--gamepad-map applies with --gamepad only");
+    if (options.midiMap && !options.midi) return Usage("--midi-map applies with --midi only");
+    if (options.gamepad) {
+        std::string error;
+        settings.gamepad = controllers::ParseGamepadChoice(*options.gamepad, error);
+        if (!settings.gamepad) return Usage(error);
+        settings.gamepadMapping = controllers::DefaultGamepadMapping();
+        if (options.gamepadMap) {
+            controllers::GamepadMappingParse parsed;
+            if (auto failure = ReadControllerMap("--gamepad-map", *options.gamepadMap,
+                                                 &controllers::LoadGamepadMappingFile, parsed,
+                                                 settings.mapErrors, settings.controllerMacros))
+                return failure;
+            settings.gamepadMapping = std::move(parsed.mapping);
+        }
+    }
+    if (options.midi) {
+        if (options.midi->empty())
+            return Usage("--midi needs a port: its client:port or name as 'aconnect -l' shows it");
+        settings.midiPort = *options.midi;
+        settings.midiMapping = controllers::DefaultMidiMapping();
+        if (options.midiMap) {
+            controllers::MidiMappingParse parsed;
+            if (auto failure =
+                    ReadControllerMap("--midi-map", *options.midiMap, &controllers::LoadMidiMappingFile,
+                                      parsed, settings.mapErrors, settings.controllerMacros))
+                return failure;
+            settings.midiMapping = std::move(parsed.mapping);
+        }
+    }
     return std::nullopt;
 }
 
@@ -174,6 +231,10 @@ std::optional<velmoractl::Failure> ReadServeMacros(const velmoractl::Options& op
         if (!use.name.empty() && !settings.macros.Find(use.name))
             return Usage(where + ": no macro " + use.name + " in " + settings.macrosPath);
     }
+    for (const auto& [where, use] : settings.controllerMacros) {
+        if (!settings.macros.Find(use.name))
+            return Usage(where + ": no macro " + use.name + " in " + settings.macrosPath);
+    }
     return std::nullopt;
 }
 
@@ -222,6 +283,7 @@ std::optional<velmoractl::Failure> ReadServeSettings(const velmoractl::Options& 
         if (!limit) return Usage("--idle-limit " + *options.idleLimit + ": expected seconds, 0.05 to 86400");
         settings.idleLimit = *limit;
     }
+    if (auto failure = ReadControllerSettings(options, settings)) return failure;
     return ReadViscaSettings(options, settings);
 }
 
@@ -230,7 +292,7 @@ int RunServe(const velmoractl::Options& options)
     velmoractl::Report report("serve", options.json);
     ServeSettings settings;
     if (auto failure = ReadServeSettings(options, settings)) {
-        for (const std::string& line : settings.viscaMapErrors) {
+        for (const std::string& line : settings.mapErrors) {
             velmoractl::Report bad("serve", options.json);
             bad.Fail(Usage(line));
             bad.Finish();
@@ -304,6 +366,47 @@ int RunServe(const velmoractl::Options& options)
             serving += (i ? " " : ", from ") + options.viscaAllow[i];
         serving += ")";
     }
+    const auto cannotStart = [&report](velmoractl::Failure failure) {
+        report.Fail(std::move(failure));
+        return report.Finish();
+    };
+    const auto failed = [](velmoractl::ExitCode code, const std::string& message) {
+        return velmoractl::Failure{code, velmoractl::CauseName(code), message, std::nullopt};
+    };
+    std::optional<GamepadFront> gamepad;
+    if (settings.gamepad) {
+        auto source = controllers::CreateGamepadSource(error);
+        if (!source) return cannotStart(failed(velmoractl::ExitCode::Unsupported, error));
+        gamepad.emplace(loop, core, settings.gamepadMapping, options.quiet);
+        gamepad->Front().SetMacros(settings.macros);
+        switch (gamepad->Start(std::move(source), *settings.gamepad, error)) {
+            case GamepadFront::StartResult::Started:
+                break;
+            case GamepadFront::StartResult::NoSuchPad:
+                return cannotStart(Usage("--gamepad " + *options.gamepad + ": " + error));
+            case GamepadFront::StartResult::Failed:
+                return cannotStart(failed(velmoractl::ExitCode::Failed, error));
+        }
+        serving += std::string(serving.empty() ? "" : " and ") + "gamepad " +
+                   (settings.gamepad->any ? std::string("any") : std::to_string(settings.gamepad->index));
+    }
+    std::optional<MidiFront> midi;
+    if (settings.midiPort) {
+        auto source = controllers::CreateMidiSource(error);
+        if (!source) return cannotStart(failed(velmoractl::ExitCode::Unsupported, error));
+        midi.emplace(loop, core, settings.midiMapping, options.quiet);
+        midi->Front().SetMacros(settings.macros);
+        switch (midi->Start(std::move(source), *settings.midiPort, error)) {
+            case controllers::MidiSource::OpenResult::Opened:
+                break;
+            case controllers::MidiSource::OpenResult::NoSuchPort:
+                return cannotStart(Usage("--midi " + *settings.midiPort + ": " + error));
+            case controllers::MidiSource::OpenResult::Unavailable:
+                return cannotStart(failed(velmoractl::ExitCode::Failed, error));
+        }
+        serving += std::string(serving.empty() ? "" : " and ") + "MIDI port " +
+                   velmoractl::TerminalText(midi->PortLabel());
+    }
     std::optional<HttpServer> server;
     if (settings.http) {
         HttpLimits limits;
@@ -330,6 +433,8 @@ int RunServe(const velmoractl::Options& options)
             stopping = true;
             if (server) server->Stop();
             if (visca) visca->Stop();
+            if (gamepad) gamepad->Stop();
+            if (midi) midi->Stop();
             core.Stop([&](std::size_t count) {
                 released = count;
                 busy.reset();

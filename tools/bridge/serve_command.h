@@ -5,6 +5,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "keys/macro.h"
@@ -12,6 +13,9 @@
 #include "tools/bridge/visca_mapping.h"
 #include "tools/cli_failure.h"
 #include "tools/cli_options.h"
+#include "tools/controllers/controller_choice.h"
+#include "tools/controllers/gamepad_mapping.h"
+#include "tools/controllers/midi_mapping.h"
 
 namespace velmora::bridge {
 
@@ -29,7 +33,15 @@ struct ServeSettings {
     unsigned short viscaPort = 0;
     std::vector<ViscaAllowRule> viscaAllow;
     ViscaMapping viscaMapping;
-    std::vector<std::string> viscaMapErrors;  // "FILE: line N: ...", each bad line of --visca-map
+    // Gamepads and MIDI, with --gamepad and --midi.
+    std::optional<controllers::GamepadChoice> gamepad;
+    controllers::GamepadMapping gamepadMapping;
+    std::optional<std::string> midiPort;
+    controllers::MidiMapping midiMapping;
+    // "FILE: line N: ...", each bad line of --visca-map, --gamepad-map and --midi-map
+    std::vector<std::string> mapErrors;
+    // The macro targets of those files, "FILE: line N" beside each: checked against the macros file.
+    std::vector<std::pair<std::string, controllers::MacroUse>> controllerMacros;
     // The macros file: --macros FILE, else the default file when there is one.
     MacroBook macros;
     std::string macrosPath;
@@ -38,8 +50,8 @@ struct ServeSettings {
 // The settings the options give, or the usage failure (exit 2) naming what is wrong: a bad
 // address, a token file that cannot be read or is empty, a listen address other than loopback
 // without --token-file (HTTP) or --visca-allow (VISCA), a mapping file with bad lines (each one in
-// viscaMapErrors), an option that applies to neither listener given. The macros file is read by
-// RunServe, which names its bad lines.
+// mapErrors), an option that applies to none of the front ends given. The macros file is read by
+// RunServe, which names its bad lines and the mappings' macro targets it has not.
 std::optional<velmoractl::Failure> ReadServeSettings(const velmoractl::Options& options,
                                                      ServeSettings& settings);
 

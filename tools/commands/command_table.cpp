@@ -37,11 +37,14 @@ constexpr std::string_view kRemoteControl = R"(Remote control (velmoractl serve 
                                         [--idle-limit S] [--quiet] [--no-release-at-start]
                                         [--visca ADDR:PORT [--visca-map FILE]
                                         [--visca-allow ADDR[/BITS]]...]
+                                        [--gamepad [INDEX|any] [--gamepad-map FILE]]
+                                        [--midi PORT [--midi-map FILE]]
 listens on 127.0.0.1:8719 unless told otherwise (any other address needs --token-file) and takes
   POST /v1/keys/NAME/press|release|click   (Content-Type: application/json, body {})
   GET  /v1/devices, /v1/keys, /v1/status, /v1/zoom, and the WebSocket /v1/events
 With --visca it answers VISCA over IP (UDP) from PTZ controllers too (any address but
-loopback needs --visca-allow); --visca alone serves no HTTP.
+loopback needs --visca-allow); --visca alone serves no HTTP. --gamepad and --midi take keys
+from a game controller and a MIDI port too.
 A key left pressed is released after the hold limit (10 s), and every held key when serve stops.
 )";
 
@@ -169,8 +172,8 @@ Example:
   velmoractl --device 1 xu-info
 )",
      0, 0, false, true, true, RunXuInfo, nullptr},
-    {"serve", "serve [--http ADDR:PORT] [--visca ADDR:PORT] [--hold-limit SECONDS] ...",
-     "the keys over HTTP, WebSocket and VISCA over IP, for control surfaces, until interrupted",
+    {"serve", "serve [--http ADDR:PORT] [--visca ADDR:PORT] [--gamepad] [--midi PORT] ...",
+     "the keys over HTTP, WebSocket, VISCA over IP, gamepads and MIDI, until interrupted",
      R"(Holds the camera and takes key presses over the network until SIGINT (Ctrl+C), SIGTERM,
 SIGHUP (unless started ignored, as under nohup) or, on Windows, Ctrl+Break; then releases every
 held key and exits 0. One backend, one enumeration and one Cfg.ini load for the whole run; the
@@ -185,7 +188,7 @@ was killed left pressed.
   --hold-limit SECONDS   a pressed key not released within this time is released (default 10)
   --idle-limit SECONDS   time to send a whole request, and the longest idle time between
                          requests of a connection (default 30)
-  --quiet                no line per request or datagram on standard error
+  --quiet                no line per request, datagram or controller action on standard error
   --no-release-at-start  send no release at start (a camera a running window shares)
   --visca ADDR:PORT      answer VISCA over IP (UDP) there too, such as 127.0.0.1:52381
                          ([::]:52381 hears IPv6 and IPv4); without --http, no HTTP at all
@@ -193,6 +196,17 @@ was killed left pressed.
                          documentation) instead of the default table; bad lines stop serve
   --visca-allow ADDR[/BITS]  answer only these senders (repeatable); needed for any --visca
                          address but loopback; other senders are dropped and counted
+  --gamepad [INDEX|any]  keys from a game controller too: the pad at INDEX (0 the first) or,
+                         by default, any: the first pad, waited for; when it goes, the next
+  --gamepad-map FILE     the pad's buttons, sticks and triggers from FILE (see
+                         gamepad_map.example) instead of the default table
+  --midi PORT            keys from a MIDI input port too: its client:port or name as
+                         aconnect -l shows it (Windows: its number or name)
+  --midi-map FILE        the notes and controllers from FILE (see midi_map.example); by
+                         default the twelve keys are on notes 60 to 71
+A mapping file's bad lines stop serve, each one named; so do a pad index or a port that is not
+there, and a macro target the macros file (--macros) has not. A pad pulled or a port that goes
+away releases the key it held at once, and cancels the macro it started.
 The API (JSON answers; every key answer names the packets sent, or the failure):
   GET  /v1/devices                     the devices, with their ids
   GET  /v1/keys                        the twelve keys
@@ -229,6 +243,7 @@ Examples:
   curl -X POST -H 'Content-Type: application/json' -d '{}' http://127.0.0.1:8719/v1/keys/menu/click
   velmoractl --device 046d-0825-9c3e51a0 serve --http 0.0.0.0:8719 --token-file ~/.config/velmora/token
   velmoractl serve --visca 0.0.0.0:52381 --visca-allow 192.168.10.0/24
+  velmoractl serve --gamepad --midi 20:0
 )",
      0, 0, false, false, false, nullptr, nullptr},
     {"batch", "batch [FILE|-] [--keep-going]", "run the commands of FILE (or standard input), one a line",
@@ -318,10 +333,12 @@ std::string CheckArguments(const CommandSpec& command, const Options& options)
     if (options.macros && command.name != "macro" && command.name != "macros" && command.name != "batch" &&
         command.name != "serve")
         return "--macros applies to macro, macros, batch and serve only";
-    if (options.midiMap && command.name != "midi") return "--midi-map applies to midi learn only";
+    if (options.midiMap && command.name != "midi" && command.name != "serve")
+        return "--midi-map applies to midi learn and serve only";
     const bool serveOption = options.http || options.tokenFile || options.holdLimit || options.idleLimit ||
                              options.quiet || options.visca || options.viscaMap ||
-                             !options.viscaAllow.empty() || options.noReleaseAtStart;
+                             !options.viscaAllow.empty() || options.noReleaseAtStart || options.gamepad ||
+                             options.gamepadMap || options.midi;
     if (serveOption && command.name != "serve") {
         const char* option = options.http               ? "--http"
                              : options.tokenFile        ? "--token-file"
@@ -331,6 +348,9 @@ std::string CheckArguments(const CommandSpec& command, const Options& options)
                              : options.viscaMap         ? "--visca-map"
                              : options.quiet            ? "--quiet"
                              : options.noReleaseAtStart ? "--no-release-at-start"
+                             : options.gamepad          ? "--gamepad"
+                             : options.gamepadMap       ? "--gamepad-map"
+                             : options.midi             ? "--midi"
                                                         : "--visca-allow";
         return std::string(option) + " applies to serve only";
     }
