@@ -1,5 +1,24 @@
 # Sourced: a virtual X display, and waiting for a window on it.
 
+# x_scratch makes a scratch folder ($work) and a list of programs to stop ($pids): when the script
+# exits they are stopped and waited for and the folder removed. It also defines fail MESSAGE, which
+# says it with every log of the folder and exits 1.
+x_scratch() {
+  work=$(mktemp -d)
+  pids=()
+  trap x_scratch_end EXIT
+  fail() {
+    echo "FAIL: $*" >&2
+    for log in "$work"/*.log; do echo "--- $log" >&2; cat "$log" >&2; done
+    exit 1
+  }
+}
+x_scratch_end() {
+  for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2> /dev/null || true; done
+  rm -rf "$work"
+}
+
 # start_xvfb GEOMETRY LOG [XVFB_OPTION...] starts Xvfb on a display number it picks itself (so two
 # runs side by side cannot take the same one), exports DISPLAY and leaves the server's pid in
 # xvfb_pid. Returns 1, with the server's log on stderr, when no display is up within 10 s.

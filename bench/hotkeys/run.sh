@@ -19,15 +19,8 @@ cmake --build "$build" --target velmora velmora-x-input -- -j2 > "$build.build.l
 velmora=$build/app/velmora
 input=$build/tests/hotkeys/velmora-x-input
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2> /dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
 source "$root/scripts/x-display.sh"
+x_scratch
 start_xvfb 800x600x24 "$work/xvfb.log"
 pids+=("$xvfb_pid")
 mkdir -m 700 "$work/runtime"

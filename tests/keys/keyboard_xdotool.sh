@@ -10,21 +10,8 @@ for tool in Xvfb xdotool; do
   command -v "$tool" > /dev/null || { echo "SKIP: $tool is not installed (scripts/deps.sh build)"; exit 77; }
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2> /dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  for log in "$work"/*.log; do echo "--- $log" >&2; cat "$log" >&2; done
-  exit 1
-}
-
 source "$(dirname "$0")/../../scripts/x-display.sh"
+x_scratch
 start_xvfb 640x600x24 "$work/xvfb.log" || fail "Xvfb did not start"
 pids+=("$xvfb_pid")
 export XDG_RUNTIME_DIR=$work
