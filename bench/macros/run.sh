@@ -37,17 +37,9 @@ nudge_all() {
   done
 }
 
-# The trace's press (data 03) and release (data 16) of each nudge: the error in milliseconds.
-report() {
-  grep '^SET ' "$work/trace" | awk -v ms="$ms" '
-    { t = substr($NF, 3) }
-    / 03 BF t=/ { pressed = t; next }
-    / 16 AC t=/ { printf "%.3f\n", (t - pressed) * 1000 - ms }' | sort -n > "$work/errors.txt"
-  count=$(wc -l < "$work/errors.txt")
-  [ "$count" -eq "$nudges" ] || { echo "expected $nudges nudges on the trace, found $count"; exit 1; }
-  pick() { sed -n "$(awk -v n="$count" -v p="$1" 'BEGIN { i = int(n * p + 0.999999); print (i < 1 ? 1 : i) }')p" "$work/errors.txt"; }
-  echo "  p50 $(pick 0.50) ms, p99 $(pick 0.99) ms, max $(tail -1 "$work/errors.txt") ms, min $(head -1 "$work/errors.txt") ms"
-}
+source "$(dirname "$0")/../nudge_errors.sh"
+ERRORS=$work/errors.txt
+report() { nudge_errors "$work/trace" "$ms" "$nudges"; }
 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores"
 echo "== serve, nudge $ms ms on camera 0, $nudges times, idle: error against $ms ms"

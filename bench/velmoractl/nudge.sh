@@ -23,13 +23,6 @@ trap 'rm -rf "$work"' EXIT
 for ((i = 0; i < nudges; i++)); do echo "key zoom-in nudge $ms"; done > "$work/nudges.txt"
 VELMORA_SIM_TRACE="$work/trace.txt" VELMORA_SIM_TRACE_TIME=1 timeout $((nudges * ms / 1000 + 120)) \
   "$build/tools/velmoractl" --backend sim batch "$work/nudges.txt" > /dev/null
-# Press (data 03) and release (data 16) of each nudge, in order: the error in milliseconds.
-grep '^SET ' "$work/trace.txt" | awk -v ms="$ms" '
-  { t = substr($NF, 3) }
-  / 03 BF t=/ { pressed = t; next }
-  / 16 AC t=/ { printf "%.3f\n", (t - pressed) * 1000 - ms }' | sort -n > "$work/errors.txt"
-count=$(wc -l < "$work/errors.txt")
-[ "$count" -eq "$nudges" ] || { echo "expected $nudges nudges on the trace, found $count"; exit 1; }
-pick() { sed -n "$(awk -v n="$count" -v p="$1" 'BEGIN { i = int(n * p + 0.999999); print (i < 1 ? 1 : i) }')p" "$work/errors.txt"; }
 echo "velmoractl nudge $ms ms, $nudges times (one batch, simulated camera): error against $ms ms"
-echo "  p50 $(pick 0.50) ms, p99 $(pick 0.99) ms, max $(tail -1 "$work/errors.txt") ms, min $(head -1 "$work/errors.txt") ms"
+source "$root/bench/nudge_errors.sh"
+ERRORS=$work/errors.txt nudge_errors "$work/trace.txt" "$ms" "$nudges"
