@@ -11,6 +11,7 @@
 
 #include "keys/key_table.h"
 #include "platform/sim/sim_backend.h"
+#include "tests/bridge/trace_key_writes.h"
 #include "tools/bridge/bridge_core.h"
 #include "tools/commands/key_names.h"
 
@@ -82,17 +83,7 @@ protected:
     std::string TracePath() const { return m_folder.filePath("trace").toStdString(); }
 
     // The data byte of every key write on the trace, in order.
-    std::vector<int> KeyWrites() const
-    {
-        std::vector<int> data;
-        std::ifstream trace(TracePath());
-        for (std::string line; std::getline(trace, line);) {
-            const auto at = line.find("data=26 16 00 00 00 01 00 00 00 00 ");
-            if (line.rfind("SET ", 0) == 0 && at != std::string::npos)
-                data.push_back(std::stoi(line.substr(at + 35, 2), nullptr, 16));
-        }
-        return data;
-    }
+    std::vector<int> KeyWrites() const { return TraceKeyWrites(TracePath()); }
 
     std::size_t Count(BridgeEvent::Kind kind) const
     {

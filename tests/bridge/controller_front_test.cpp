@@ -9,6 +9,7 @@
 #include <fstream>
 #include <future>
 
+#include "tests/bridge/trace_key_writes.h"
 #include "tools/bridge/gamepad_front.h"
 #include "tools/bridge/midi_front.h"
 
@@ -127,17 +128,7 @@ protected:
 
     std::string Trace() const { return m_folder.filePath("trace").toStdString(); }
     // The data byte of every key write on the trace, in order.
-    std::vector<int> KeyWrites() const
-    {
-        std::vector<int> data;
-        std::ifstream trace(Trace());
-        for (std::string line; std::getline(trace, line);) {
-            const auto at = line.find("data=26 16 00 00 00 01 00 00 00 00 ");
-            if (line.rfind("SET ", 0) == 0 && at != std::string::npos)
-                data.push_back(std::stoi(line.substr(at + 35, 2), nullptr, 16));
-        }
-        return data;
-    }
+    std::vector<int> KeyWrites() const { return TraceKeyWrites(Trace()); }
 
     QTemporaryDir m_folder;
     boost::asio::io_context m_loop;
