@@ -34,7 +34,8 @@ public:
     // Where the next read goes: never more than keeps this request within Bound(), never empty
     // while it needs more.
     boost::asio::mutable_buffer Space();
-    // count bytes were read into Space(): parses what the buffer holds.
+    // count bytes were read into Space(): parses what the buffer holds (once Done, keeps them for
+    // the next request).
     State Commit(std::size_t count);
     // Parses what the buffer holds already (the bytes read past the last request).
     State Parse();

@@ -2,7 +2,6 @@
 
 #include <QJsonObject>
 #include <algorithm>
-#include <array>
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
@@ -111,14 +110,6 @@ private:
         }
         const std::uint64_t phase = ++m_phase;
         m_reader.Next();
-        if (m_earlyCount > 0) {
-            // What the watch read of a running macro took in: the next request's beginning.
-            const boost::asio::mutable_buffer space = m_reader.Space();
-            const std::size_t count = std::min(space.size(), m_earlyCount);
-            std::copy_n(m_early.data(), count, static_cast<char*>(space.data()));
-            m_earlyCount = 0;
-            m_reader.Commit(count);
-        }
         m_stream.expires_never();
         std::chrono::milliseconds limit = m_context->limits.idle;
         if (!m_served) limit = std::min(limit, m_context->limits.firstRequest);
@@ -160,19 +151,21 @@ private:
     }
 
     // While a macro the client tied to this connection runs: a read that hears the client go (and
-    // then cancels the run). Bytes it reads (a pipelined request) are kept for the next request.
+    // then cancels the run). What it reads (a pipelined request) stays in the reader's buffer, past
+    // the request answered, as the next request's beginning.
     void WatchWhileRunning(Owner starter)
     {
         m_watching = true;
+        const boost::asio::mutable_buffer space = m_reader.Space();
+        if (space.size() == 0) return;  // the buffer is full: the client is there, sending
         m_watchRead = true;
         m_stream.async_read_some(
-            boost::asio::buffer(m_early.data() + m_earlyCount, m_early.size() - m_earlyCount),
-            [self = shared_from_this(), starter](beast::error_code error, std::size_t count) {
+            space, [self = shared_from_this(), starter](beast::error_code error, std::size_t count) {
                 self->m_watchRead = false;
-                self->m_earlyCount += count;
+                self->m_reader.Commit(count);
                 if (error && self->m_watching && error != boost::asio::error::operation_aborted)
                     self->m_context->core.OwnerGone(starter);
-                else if (!error && self->m_watching && self->m_earlyCount < self->m_early.size())
+                else if (!error && self->m_watching)
                     self->WatchWhileRunning(starter);
                 if (self->m_readAfterWatch) {
                     self->m_readAfterWatch = false;
@@ -385,12 +378,10 @@ private:
     bool m_served = false;   // a request came whole: the idle limit applies from now on
     bool m_writing = false;  // "100 Continue" is being written
     // A macro tied to this connection runs (m_watching); a read listens for the client going
-    // (m_watchRead), and what it reads waits in m_early for the next request.
+    // (m_watchRead), and the next request's read waits for it (m_readAfterWatch).
     bool m_watching = false;
     bool m_watchRead = false;
     bool m_readAfterWatch = false;
-    std::array<char, 1024> m_early{};
-    std::size_t m_earlyCount = 0;
     std::chrono::steady_clock::time_point m_started;
     std::string m_method;
     std::string m_target;
