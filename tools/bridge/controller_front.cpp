@@ -28,47 +28,55 @@ KeyAction ActionOf(ControllerAction::Kind kind)
     return KeyAction::Click;
 }
 
-// "2026-12-08T14:02:11Z gamepad 0 (Xbox 360 Controller) zoom-in press: sent 0.41ms"
+// "2026-12-08T14:02:11Z gamepad 0 (Xbox 360 Controller) zoom-in press: sent 0.41ms" on standard error:
+// the client, what it asked for, what came of it and the time since started.
+void LogLine(const std::string& client, const std::string& what, const std::string& result,
+             std::chrono::steady_clock::time_point started)
+{
+    const double milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+    char duration[32];
+    std::snprintf(duration, sizeof duration, " %.2fms\n", milliseconds);
+    const std::string line =
+        LogStamp() + " " + velmoractl::TerminalText(client) + " " + what + ": " + result + duration;
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+std::string FailureText(const BridgeFailure& failure)
+{
+    return failure.cause + " (" + failure.message + ")";
+}
+
 void LogAction(const std::string& client, int keyIndex, KeyAction action, const KeyOutcome& outcome,
                std::chrono::steady_clock::time_point started)
 {
     std::string result;
     if (outcome.failure) {
-        result = outcome.failure->cause + " (" + outcome.failure->message + ")";
+        result = FailureText(*outcome.failure);
     } else {
         bool sent = false;
         for (const KeyWrite& write : outcome.writes)
             sent = sent || (write.writes && write.status == StatusOk);
         result = sent ? "sent" : outcome.renewed ? "held again" : "nothing sent";
     }
-    const double milliseconds =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-    char duration[32];
-    std::snprintf(duration, sizeof duration, " %.2fms\n", milliseconds);
-    const std::string line = LogStamp() + " " + velmoractl::TerminalText(client) + " " +
-                             std::string(velmoractl::ShortKeyName(Keys[static_cast<std::size_t>(keyIndex)])) +
-                             " " + std::string(KeyActionName(action)) + ": " + result + duration;
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    LogLine(client,
+            std::string(velmoractl::ShortKeyName(Keys[static_cast<std::size_t>(keyIndex)])) + " " +
+                std::string(KeyActionName(action)),
+            result, started);
 }
 
-// "2026-12-08T14:02:11Z gamepad 0 (Xbox 360 Controller) macro wide: finished 2412.30ms"
+// "... gamepad 0 (Xbox 360 Controller) macro wide: finished 2412.30ms"
 void LogMacro(const std::string& client, const MacroOutcome& outcome,
               std::chrono::steady_clock::time_point started)
 {
     std::string result = outcome.finished ? "finished" : "not run";
     if (outcome.failure) {
-        result = outcome.failure->cause + " (" + outcome.failure->message + ")";
+        result = FailureText(*outcome.failure);
     } else if (outcome.end) {
         result = "cancelled (" + std::string(MacroEndName(*outcome.end)) +
                  (outcome.endedBy.empty() ? "" : " by " + outcome.endedBy) + ")";
     }
-    const double milliseconds =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-    char duration[32];
-    std::snprintf(duration, sizeof duration, " %.2fms\n", milliseconds);
-    const std::string line = LogStamp() + " " + velmoractl::TerminalText(client) + " macro " +
-                             velmoractl::TerminalText(outcome.name) + ": " + result + duration;
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    LogLine(client, "macro " + velmoractl::TerminalText(outcome.name), result, started);
 }
 
 }  // namespace
