@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::size_t kShownLineLength = 80;
 
-std::string_view Trimmed(std::string_view text)
+std::string_view TrimmedLine(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r')) {
         text.remove_prefix(1);
@@ -65,11 +65,11 @@ private:
 
     void ReadLine(int number, std::string_view line)
     {
-        const std::string_view content = Trimmed(line);
+        const std::string_view content = TrimmedLine(line);
         if (content.empty() || content.front() == ';' || content.front() == '#') return;
         if (content.front() == '[') {
             if (content.back() != ']') return Problem(number, line, "a section name without its ']'");
-            const std::string_view name = Trimmed(content.substr(1, content.size() - 2));
+            const std::string_view name = TrimmedLine(content.substr(1, content.size() - 2));
             m_section = velmoractl::SameIgnoringCase(name, "hotkeys")  ? Section::Hotkeys
                         : velmoractl::SameIgnoringCase(name, "macros") ? Section::Macros
                         : velmoractl::SameIgnoringCase(name, "window") ? Section::Window
@@ -78,8 +78,8 @@ private:
         }
         const std::size_t equals = content.find('=');
         if (equals == std::string_view::npos) return Problem(number, line, "not a setting (no '=')");
-        const std::string_view name = Trimmed(content.substr(0, equals));
-        const std::string_view value = Unquoted(Trimmed(content.substr(equals + 1)));
+        const std::string_view name = TrimmedLine(content.substr(0, equals));
+        const std::string_view value = Unquoted(TrimmedLine(content.substr(equals + 1)));
         if (m_section == Section::Hotkeys) return ReadHotkey(number, line, name, value);
         if (m_section == Section::Macros) return ReadMacro(number, line, name, value);
         if (m_section == Section::Window && velmoractl::SameIgnoringCase(name, "hide-message-shown")) {

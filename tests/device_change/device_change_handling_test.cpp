@@ -5,6 +5,7 @@
 #include <string>
 
 #include "devices/device_change_handling.h"
+#include "tests/device_change/device_change_texts.h"
 #include "tests/support/debug_capture.h"
 
 namespace {
@@ -14,9 +15,9 @@ using velmora::DeviceChangeKind;
 
 const std::string kCaptureName =
     "\\\\?\\usb#vid_abcd&pid_ef01&mi_00#6&2c0a0001&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
-const QString kCaptureGuidText = "65E8773D-8F56-11D0-A3B9-00A0C9223196";
-const QString kRemoved = QString::fromUtf8("设备移除");
-const QString kVideoRemoved = QString::fromUtf8("USB视频设备移除！");
+using device_change_test::kCaptureGuidText;
+using device_change_test::kRemoved;
+using device_change_test::kVideoRemoved;
 
 DeviceChangeEvent Event(DeviceChangeKind kind, std::uint32_t recordType, std::string name = {})
 {

@@ -10,6 +10,7 @@
 #include "app/velmora.h"
 #include "platform/sim/sim_backend.h"
 #include "platform/sim/sim_device_change.h"
+#include "tests/device_change/device_change_texts.h"
 #include "tests/device_change/scripted_backend.h"
 #include "tests/support/debug_capture.h"
 #include "tests/support/message_box_watcher.h"
@@ -22,9 +23,9 @@ using velmora::sim::SimBackend;
 using velmora::sim::SimCamera;
 using velmora::sim::SimCameraConfig;
 
-const QString kCaptureGuidText = "65E8773D-8F56-11D0-A3B9-00A0C9223196";
-const QString kRemoved = QString::fromUtf8("设备移除");
-const QString kVideoRemoved = QString::fromUtf8("USB视频设备移除！");
+using device_change_test::kCaptureGuidText;
+using device_change_test::kRemoved;
+using device_change_test::kVideoRemoved;
 
 // How many full status reads (registers 376 to 399, in order) the camera's firmware executed.
 int StatusReadsOn(const SimCamera& camera)

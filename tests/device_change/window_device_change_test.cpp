@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/velmora.h"
+#include "tests/device_change/device_change_texts.h"
 #include "tests/device_change/scripted_backend.h"
 #include "tests/support/debug_capture.h"
 #include "tests/support/message_box_watcher.h"
@@ -21,9 +22,9 @@ using device_change_test::StatusReads;
 using velmora::DeviceChangeEvent;
 using velmora::DeviceChangeKind;
 
-const QString kCaptureGuidText = "65E8773D-8F56-11D0-A3B9-00A0C9223196";
-const QString kRemoved = QString::fromUtf8("设备移除");
-const QString kVideoRemoved = QString::fromUtf8("USB视频设备移除！");
+using device_change_test::kCaptureGuidText;
+using device_change_test::kRemoved;
+using device_change_test::kVideoRemoved;
 const QString kRegistrationFailed = QString::fromUtf8("注册失败");
 
 // The window with its protected nativeEvent reachable, as the platform layer calls it.

@@ -18,7 +18,7 @@
 
 namespace {
 
-const std::pair<const char*, Qt::Key> kKeys[] = {
+const std::pair<const char*, Qt::Key> kShortcutKeys[] = {
     {"NearButton", Qt::Key_L},          {"FarButton", Qt::Key_N},         {"Zoom_inButton", Qt::Key_Up},
     {"Focus_inButton", Qt::Key_Left},   {"MENUButton", Qt::Key_Return},   {"MENUButton", Qt::Key_Enter},
     {"Focus_outButton", Qt::Key_Right}, {"Zoom_outButton", Qt::Key_Down}, {"AEButton", Qt::Key_A},
@@ -87,7 +87,7 @@ protected:
 
     void ExpectEveryKeyActsAsAClick()
     {
-        for (const auto& [name, key] : kKeys) {
+        for (const auto& [name, key] : kShortcutKeys) {
             SCOPED_TRACE(name);
             const QStringList clickDown = Click(name, true);
             const QStringList clickUp = Click(name, false);

@@ -1,5 +1,6 @@
 #include "tools/bridge/visca_message.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace velmora::bridge {
@@ -104,11 +105,10 @@ ViscaMessage::Type ReadOther(const std::uint8_t* body, std::size_t size)
 
 ViscaBytes Reply(std::uint8_t address, std::initializer_list<std::uint8_t> body)
 {
-    ViscaBytes bytes;
-    bytes.reserve(body.size() + 2);
-    bytes.push_back(static_cast<std::uint8_t>((address + 8) << 4));
-    for (std::uint8_t byte : body) bytes.push_back(byte);
-    bytes.push_back(Terminator);
+    ViscaBytes bytes(body.size() + 2);
+    bytes.front() = static_cast<std::uint8_t>((address + 8) << 4);
+    std::copy(body.begin(), body.end(), bytes.begin() + 1);
+    bytes.back() = Terminator;
     return bytes;
 }
 
