@@ -16,7 +16,8 @@ if ! timeout 900 bash "$root/scripts/deps.sh" build browser; then
   echo "$stage: could not install chromium"; record 0 1 0; exit 1
 fi
 command -v node > /dev/null && command -v npm > /dev/null || { echo "$stage: Node.js 20 and npm are needed"; record 0 1 0; exit 1; }
-if ! timeout 1200 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$build.browser-configure.log" 2>&1 ||
+source "$root/scripts/deb-flags.sh"  # the unit stage's tree, configured as it does
+if ! timeout 1200 cmake -S "$root" -B "$build" -G Ninja "${deb_cmake_options[@]}" > "$build.browser-configure.log" 2>&1 ||
    ! timeout 1800 cmake --build "$build" --target velmoractl > "$build.browser-build.log" 2>&1; then
   grep -E 'error' "$build.browser-build.log" | head -20; echo "$stage: velmoractl did not build"; record 0 1 0; exit 1
 fi

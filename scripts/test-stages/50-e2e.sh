@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The real uvcvideo driver in the loop: one qemu boot of each Debian kernel (6.1, then 6.12) with
-# the emulated USB camera plugged into vhci_hcd, the checks of tests/e2e/vm-checks.sh inside.
+# The real uvcvideo driver in the loop: one qemu boot of each Debian kernel (6.1 and 6.12, side by
+# side) with the emulated USB camera plugged into vhci_hcd, the checks of tests/e2e/vm-checks.sh inside.
 # Shares the unit stage's build tree. With Qt 5 for Windows already built (scripts/qt-mingw.sh),
 # velmoractl.exe and the two probes, built in stage windows-qt's tree, run under wine64 in the 6.1
 # VM over wine's DirectShow (one kernel: wine under TCG is slow); without Qt those checks are
@@ -12,7 +12,8 @@ kernels=(6.1 6.12)
 wine_kernel=6.1
 record() { echo "$1 $2 $3 $4" >> "${VELMORA_RESULTS:?}"; }
 
-if ! timeout 1200 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$build.e2e-configure.log" 2>&1 ||
+source "$root/scripts/deb-flags.sh"  # the unit stage's tree, configured as it does
+if ! timeout 1200 cmake -S "$root" -B "$build" -G Ninja "${deb_cmake_options[@]}" > "$build.e2e-configure.log" 2>&1 ||
    ! timeout 1200 cmake --build "$build" > "$build.e2e-build.log" 2>&1; then
   echo "e2e: the build failed (see $build.e2e-build.log)"
   record e2e 0 1 0; exit 1
@@ -22,7 +23,7 @@ fi
 # stage deb's, so the package is built once).
 deb_log="$VELMORA_BUILD_ROOT/e2e-package.log"
 deb=
-if VELMORA_DEB_BUILD="$VELMORA_BUILD_ROOT/deb" timeout 3600 bash "$root/scripts/package.sh" deb > "$deb_log" 2>&1; then
+if VELMORA_DEB_BUILD="$build" timeout 3600 bash "$root/scripts/package.sh" deb > "$deb_log" 2>&1; then
   deb=$(tail -1 "$deb_log")
 else
   echo "e2e: the Debian package cannot be built (see $deb_log); its check is skipped"
@@ -50,12 +51,25 @@ else
   fi
 fi
 
+# The VMs run side by side (each emulates one CPU); one starts once the one before it is booting,
+# so that no two fetch kernels with apt at once.
+declare -A runs
 for kernel in "${kernels[@]}"; do
   log="$VELMORA_BUILD_ROOT/e2e-$kernel.log"
   wine=()
   [ -z "$windows" ] || [ "$kernel" != "$wine_kernel" ] || wine=(VELMORA_E2E_WINDOWS="$windows" VELMORA_E2E_QT="$qt")
   env VELMORA_E2E_KERNEL="$kernel" VELMORA_E2E_BUILD="$build" VELMORA_E2E_DEB="$deb" "${wine[@]}" \
-    timeout 1800 bash "$root/tests/e2e/run-e2e.sh" > "$log" 2>&1
+    timeout 1800 bash "$root/tests/e2e/run-e2e.sh" > "$log" 2>&1 &
+  runs[$kernel]=$!
+  for _ in $(seq 900); do
+    grep -q '^e2e: booting' "$log" 2> /dev/null || ! kill -0 "${runs[$kernel]}" 2> /dev/null && break
+    sleep 1
+  done
+done
+
+for kernel in "${kernels[@]}"; do
+  log="$VELMORA_BUILD_ROOT/e2e-$kernel.log"
+  wait "${runs[$kernel]}"
   code=$?
   if [ $code -eq 77 ]; then
     grep '^e2e: skipped' "$log"

@@ -60,7 +60,7 @@ fi
 # --- the package and its static checks ------------------------------------------------------
 t0=$(date +%s)
 log=$build/deb-package.log
-if ! VELMORA_DEB_BUILD=$build/deb timeout 3600 bash "$root/scripts/package.sh" deb > "$log" 2>&1; then
+if ! VELMORA_DEB_BUILD=$build/gcc-qt5 timeout 3600 bash "$root/scripts/package.sh" deb > "$log" 2>&1; then
   tail -30 "$log"; fail package "scripts/package.sh deb failed (see $log)"; finish
 fi
 deb=$(tail -1 "$log")
