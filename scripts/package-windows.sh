@@ -3,7 +3,8 @@
 #   velmora-VERSION-windows-x86_64.zip    the program's folder, for portable use
 #   velmora-VERSION-setup-x86_64.exe      its installer (NSIS): per machine, or per user
 #   velmora-VERSION-x86_64.msi            its Windows Installer package (wixl): per machine
-# Qt for Windows comes from scripts/qt-mingw.sh (built once, cached). The folder is CMake's
+# Qt for Windows comes from scripts/qt-mingw.sh, SDL2 (gamepads, linked statically) from
+# scripts/sdl2-mingw.sh (each built once, cached). The folder is CMake's
 # installed tree (`cmake --install --strip`): the executables, qt.conf, the Qt plugins and every DLL
 # they import that Windows lacks. All three artefacts are made from that folder alone.
 #
@@ -12,6 +13,8 @@
 # (scripts/sign-windows.sh) the executables built here, the uninstaller, the setup program and the
 # MSI are signed. VELMORA_PACKAGE_STAGE=FOLDER packages that folder as it is (an earlier run's, or a
 # copy) instead of building, VELMORA_PACKAGE_VERSION gives the artefacts another version (x.y.z).
+# VELMORA_PACKAGE_CROSS=DIR builds and installs the two programs in that cross tree, configured
+# already against Qt for Windows (the test stages' own), instead of configuring one under the build folder.
 # Prints the three artefacts' paths on its last lines.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -41,23 +44,28 @@ if [ -n "${VELMORA_PACKAGE_STAGE:-}" ]; then
 else
   qt=$(bash "$root/scripts/qt-mingw.sh" | tail -1)
   [ -f "$qt/.complete" ] || { echo "package-windows: no Qt for Windows ($qt)" >&2; exit 1; }
-  qrencode=$(bash "$root/scripts/qrencode-mingw.sh" | tail -1)
-  [ -f "$qrencode/.complete" ] || { echo "package-windows: no libqrencode for Windows ($qrencode)" >&2; exit 1; }
-  step 600 "configure" cmake -S "$root" -B "$build/cross" -G Ninja -DVELMORA_QRENCODE_PREFIX="$qrencode" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-x86_64-qt.cmake" -DVELMORA_QT_PREFIX="$qt" \
-    -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF > "$build/configure.log" 2>&1 ||
-    { tail -40 "$build/configure.log" >&2; exit 1; }
-  step 1800 "build" cmake --build "$build/cross" --target "${targets[@]}" -- -j"${VELMORA_JOBS:-2}" \
+  cross=${VELMORA_PACKAGE_CROSS:-$build/cross}
+  if [ -z "${VELMORA_PACKAGE_CROSS:-}" ]; then
+    qrencode=$(bash "$root/scripts/qrencode-mingw.sh" | tail -1)
+    [ -f "$qrencode/.complete" ] || { echo "package-windows: no libqrencode for Windows ($qrencode)" >&2; exit 1; }
+    sdl2=$(bash "$root/scripts/sdl2-mingw.sh" x86_64 | tail -1)
+    [ -f "$sdl2/.complete" ] || { echo "package-windows: no SDL2 for Windows ($sdl2)" >&2; exit 1; }
+    step 600 "configure" cmake -S "$root" -B "$cross" -G Ninja -DVELMORA_QRENCODE_PREFIX="$qrencode" \
+      -DVELMORA_SDL2_PREFIX="$sdl2" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-x86_64-qt.cmake" \
+      -DVELMORA_QT_PREFIX="$qt" -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF \
+      > "$build/configure.log" 2>&1 || { tail -40 "$build/configure.log" >&2; exit 1; }
+  fi
+  step 1800 "build" cmake --build "$cross" --target "${targets[@]}" -- -j"${VELMORA_JOBS:-2}" \
     > "$build/build.log" 2>&1 || { grep -E 'error|warning' "$build/build.log" | head -40 >&2; exit 1; }
   # -Werror keeps our own sources clean; this catches anything that got past it (a resource, a flag).
   no_warnings "$root" "$build/build.log" >&2 || { echo "package-windows: the build has warnings" >&2; exit 1; }
 
-  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/cross/CMakeCache.txt")
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$cross/CMakeCache.txt")
   [ -n "$version" ] || { echo "package-windows: no project version in the build tree" >&2; exit 1; }
   version=${VELMORA_PACKAGE_VERSION:-$version}
   stage="$build/stage/Velmora"
   rm -rf "$build/stage"
-  step 300 "install" cmake --install "$build/cross" --prefix "$stage" --strip > "$build/install.log" 2>&1 ||
+  step 300 "install" cmake --install "$cross" --prefix "$stage" --strip > "$build/install.log" 2>&1 ||
     { tail -20 "$build/install.log" >&2; exit 1; }
   grep -h '^-- Left to Windows' "$build/install.log" >&2 || true
   ours=()

@@ -16,14 +16,21 @@ timeout 1800 bash "$root/scripts/deps.sh" build windows package-windows vm packa
 # VELMORA_STAGES="unit windows-qt" runs only those stages (names without their number).
 selected() { [ -z "${VELMORA_STAGES:-}" ] || [[ " ${VELMORA_STAGES//,/ } " == *" $1 "* ]]; }
 
-# Qt for Windows takes half an hour on a fresh machine and is cached after that: build it beside
-# the Linux stages, at low priority, so that it takes whatever CPU they leave (while their tests
-# run) without slowing them; the Windows stages wait for it (qt-mingw.sh locks its cache). Its steps' limits allow for that: a step that still runs out leaves its work behind, and
-# the waiting stage's own call resumes it in the foreground.
+# Qt for Windows takes half an hour on a fresh machine and is cached after that, SDL2 and
+# libqrencode for Windows a few minutes: build them beside the Linux stages, at low priority, so that
+# they take whatever CPU those leave (while their tests run) without slowing them. The Windows stages
+# wait for them (each script locks its cache). The steps' limits allow for that: a step that still
+# runs out leaves its work behind, and the waiting stage's own call resumes it in the foreground.
+windows_builds() {
+  nice -n 10 timeout 4800 bash "$root/scripts/qt-mingw.sh"
+  nice -n 10 timeout 1800 bash "$root/scripts/sdl2-mingw.sh" x86_64
+  nice -n 10 timeout 1800 bash "$root/scripts/sdl2-mingw.sh" i686
+  nice -n 10 timeout 900 bash "$root/scripts/qrencode-mingw.sh"
+}
 qt_builder=""
-if selected windows-package || selected windows-qt; then
+if selected windows || selected windows-package || selected windows-qt; then
   timeout 900 bash "$root/scripts/qt-mingw.sh" --fetch
-  nice -n 10 timeout 4800 bash "$root/scripts/qt-mingw.sh" > "$VELMORA_BUILD_ROOT/qt-mingw.log" 2>&1 &
+  windows_builds > "$VELMORA_BUILD_ROOT/qt-mingw.log" 2>&1 &
   qt_builder=$!
 fi
 
@@ -42,14 +49,14 @@ run_stage() {
   echo "=== stage $name took $(( $(date +%s) - start )) s"
 }
 
-# While Qt for Windows is still building, the stages that need it wait until the others have run
+# While those are still building, the stages that need them wait until the others have run
 # (e2e runs the Windows programs in its VM; alone, without Qt, it skips them).
 deferred=()
 for stage in "$root"/scripts/test-stages/*.sh; do
   name=$(basename "$stage" .sh)
   selected "${name#*-}" || continue
   case "${name#*-}" in
-    windows-package | windows-qt | e2e)
+    windows | windows-package | windows-qt | e2e)
       if [ -n "$qt_builder" ] && kill -0 "$qt_builder" 2> /dev/null; then deferred+=("$stage"); continue; fi ;;
   esac
   run_stage "$stage"

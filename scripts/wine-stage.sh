@@ -63,13 +63,14 @@ export_qt_wine_paths() {
 
 # configure_qt_cross DIR QT LOG: the x86_64 cross-build tree against Qt 5 for Windows at QT, run
 # through wine64 (find_wine first), with SDL2 for Windows where scripts/sdl2-mingw.sh has built it
-# (else without gamepads). Stages windows-qt and e2e build their targets in one tree.
+# (else without gamepads). Stages windows, windows-package, windows-qt and e2e share the tree.
 # libqrencode for Windows (scripts/qrencode-mingw.sh, built once and cached) draws serve's QR code.
 configure_qt_cross() {
   local qrencode
   qrencode=$(timeout 900 bash "${VELMORA_ROOT:?}/scripts/qrencode-mingw.sh" 2> "$3.qrencode" | tail -1)
   timeout 600 cmake -S "${VELMORA_ROOT:?}" -B "$1" -G Ninja -DVELMORA_QRENCODE_PREFIX="$qrencode" \
     -DCMAKE_TOOLCHAIN_FILE="$VELMORA_ROOT/cmake/toolchains/mingw-x86_64-qt.cmake" -DVELMORA_QT_PREFIX="$2" \
-    -DVELMORA_WITH_QT=ON -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=OFF -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" \
+    -DVELMORA_WITH_QT=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_UNITY_BUILD=ON -DVELMORA_BENCH=OFF \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" \
     -DVELMORA_SDL2_PREFIX="$(bash "$VELMORA_ROOT/scripts/sdl2-mingw.sh" --cached x86_64)" > "$3" 2>&1
 }

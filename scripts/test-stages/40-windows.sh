@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The Windows layer, cross-built with mingw-w64 for i686 and x86_64 (no Qt for Windows here: the
-# adapters, the packet protocol and transport, and their tests), warning-free; the x86_64 tests
-# then run under wine64 through ctest. Records "windows passed failed skipped" in GoogleTest cases.
+# The Windows layer (the adapters, the packet protocol and transport), cross-built warning-free with
+# mingw-w64: for i686 without Qt (the libraries), for x86_64 with their tests in the tree that the
+# stages after it share (against Qt for Windows, scripts/qt-mingw.sh), the tests run under wine64
+# through ctest. Records "windows passed failed skipped" in GoogleTest cases.
 set -uo pipefail
 root=${VELMORA_ROOT:?}
 build=${VELMORA_BUILD_ROOT:?}
@@ -30,23 +31,24 @@ tests=(velmora_windows_tests velmora_win_decoder_tests velmora_packet_tests velm
 libraries+=(velmora_controllers velmora_midi_source velmora_gamepad_source velmora-gamepad-probe)
 tests+=(velmora_controller_tests)
 
-# Configure and build one architecture; any warning from our own sources fails the stage.
-cross_build() {
-  local arch=$1; shift
-  local dir="$build/mingw-$arch" t0
+# i686: the libraries alone, without Qt (there is no 32-bit wine to run its tests in).
+cross_build_i686() {
+  local dir="$build/mingw-i686" t0
   t0=$(date +%s)
   if ! timeout 600 cmake -S "$root" -B "$dir" -G Ninja \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
-      -DVELMORA_WITH_QT=OFF -DVELMORA_BENCH=OFF "$@" > "$dir.configure.log" 2>&1; then
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release -DCMAKE_UNITY_BUILD=ON \
+      -DVELMORA_WITH_QT=OFF -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF "$@" > "$dir.configure.log" 2>&1; then
     tail -40 "$dir.configure.log"; return 1
   fi
-  if ! timeout 1800 cmake --build "$dir" --target "${libraries[@]}" "${tests[@]}" -- -j2 > "$dir.build.log" 2>&1; then
+  build_warning_free "$dir" "${libraries[@]}" && elapsed "i686 cross-build" "$t0"
+}
+
+build_warning_free() {  # DIR TARGET...: any warning from our own sources fails the stage
+  local dir=$1; shift
+  if ! timeout 1800 cmake --build "$dir" --target "$@" -- -j2 > "$dir.build.log" 2>&1; then
     grep -E 'error|warning' "$dir.build.log" | head -40; tail -20 "$dir.build.log"; return 1
   fi
-  if ! no_warnings "$root" "$dir.build.log"; then
-    echo "windows: $arch build has warnings"; return 1
-  fi
-  elapsed "$arch cross-build" "$t0"
+  no_warnings "$root" "$dir.build.log" || { echo "windows: $(basename "$dir") build has warnings"; return 1; }
 }
 
 sdl2_prefix() {  # ARCH: SDL2 for Windows, built on the first run (a few minutes), then cached
@@ -57,14 +59,23 @@ sdl2_prefix() {  # ARCH: SDL2 for Windows, built on the first run (a few minutes
   elapsed "SDL2 for $1" "$t0" >&2
   echo "$prefix"
 }
-sdl_i686=$(sdl2_prefix i686) && sdl_x86_64=$(sdl2_prefix x86_64) || { record 0 1 0; exit 1; }
-cross_build i686 -DVELMORA_SDL2_PREFIX="$sdl_i686" || { record 0 1 0; exit 1; }
-cross_build x86_64 -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" -DVELMORA_SDL2_PREFIX="$sdl_x86_64" ||
-  { record 0 1 0; exit 1; }
+sdl_i686=$(sdl2_prefix i686) && sdl2_prefix x86_64 > /dev/null || { record 0 1 0; exit 1; }
+cross_build_i686 -DVELMORA_SDL2_PREFIX="$sdl_i686" || { record 0 1 0; exit 1; }
 
-# wine, headless: a scratch prefix, no display, no .NET or Gecko installers. A persistent server
-# and one program started first, so that no helper inherits the pipes of the test runs.
+# x86_64: the tree of the Qt stages (configure_qt_cross takes SDL2 from the cache).
+t0=$(date +%s)
+qt=${VELMORA_QT_PREFIX:-}
+[ -n "$qt" ] || qt=$(timeout 5400 bash "$root/scripts/qt-mingw.sh" | tail -1)
+[ -n "$qt" ] && [ -d "$qt/lib/cmake/Qt5Widgets" ] || { echo "windows: no Qt 5 for Windows (scripts/qt-mingw.sh failed)"; record 0 1 0; exit 1; }
+elapsed "Qt 5 for Windows ($qt)" "$t0"
+t0=$(date +%s)
+dir=$build/mingw-x86_64-qt
+configure_qt_cross "$dir" "$qt" "$dir.configure.log" || { tail -40 "$dir.configure.log"; record 0 1 0; exit 1; }
+build_warning_free "$dir" "${libraries[@]}" "${tests[@]}" || { record 0 1 0; exit 1; }
+elapsed "x86_64 cross-build" "$t0"
+
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export_qt_wine_paths "$qt"
 unset DISPLAY WAYLAND_DISPLAY
 t0=$(date +%s)
 trap stop_wine EXIT
@@ -72,9 +83,9 @@ prepare_wine_prefix "$build/wineprefix.log" || { record 0 1 0; exit 1; }
 elapsed "wine prefix" "$t0"
 
 t0=$(date +%s)
-log="$build/mingw-x86_64.ctest.log"
+log="$dir.windows-ctest.log"
 only="^($(IFS='|'; echo "${tests[*]}"))\$"
-(cd "$build/mingw-x86_64" && timeout 900 ctest -V -j2 --timeout 300 -R "$only") < /dev/null > "$log" 2>&1
+(cd "$dir" && timeout 900 ctest -V -j2 --timeout 300 -R "$only") < /dev/null > "$log" 2>&1
 code=$?
 elapsed "tests under wine" "$t0"
 

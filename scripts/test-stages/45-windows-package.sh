@@ -29,8 +29,16 @@ timeout 1200 bash "$root/scripts/deps.sh" windows package-windows || give_up "co
 signing="$build/signing"
 rm -rf "$signing" && mkdir -p "$signing" && openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Velmora test" \
   -addext extendedKeyUsage=codeSigning -keyout "$signing/key.pem" -out "$signing/cert.pem" 2> /dev/null || give_up "no certificate"
+# The programs come from the x86_64 tree the Windows stages share (its tests built there too).
 # Qt's first build takes about half an hour of this on 2 cores; later runs reuse its cache.
-VELMORA_PACKAGE_BUILD="$build/build" VELMORA_DIST="$build/dist" \
+source "$root/scripts/wine-stage.sh"
+find_wine || give_up "wine64 not found"
+qt=${VELMORA_QT_PREFIX:-$(timeout 5400 bash "$root/scripts/qt-mingw.sh" | tail -1)}
+[ -d "$qt/lib/cmake/Qt5Widgets" ] || give_up "no Qt 5 for Windows (scripts/qt-mingw.sh failed)"
+timeout 3600 bash "$root/scripts/sdl2-mingw.sh" x86_64 > "$build/sdl2-mingw-x86_64.log" 2>&1 || give_up "no SDL2 for Windows"
+cross=${VELMORA_BUILD_ROOT:?}/mingw-x86_64-qt
+configure_qt_cross "$cross" "$qt" "$cross.configure.log" || { tail -40 "$cross.configure.log"; give_up "the cross tree cannot be configured"; }
+VELMORA_PACKAGE_BUILD="$build/build" VELMORA_PACKAGE_CROSS="$cross" VELMORA_DIST="$build/dist" \
   VELMORA_SIGN_CERT="$signing/cert.pem" VELMORA_SIGN_KEY="$signing/key.pem" \
   timeout 4800 bash "$root/scripts/package.sh" windows > "$build/package.log" 2>&1 ||
   { tail -40 "$build/package.log"; give_up "scripts/package.sh windows failed"; }
@@ -61,6 +69,10 @@ subsystems() {
   [ "$gui" = 2 ] && [ "$cui" = 3 ]
 }
 check "velmora.exe is a GUI program, velmoractl.exe a console one" subsystems
+
+# SDL2 is linked into velmoractl.exe statically: serve --gamepad works from the package.
+gamepads() { ! grep -q "gamepads are not built in" "$folder/velmoractl.exe" && grep -q SDL_JOYSTICK_HIDAPI "$folder/velmoractl.exe"; }
+check "velmoractl.exe reads gamepads (SDL2 built in)" gamepads
 
 # Reads the version resource: the fixed part's file version and two of its strings.
 version_resource() {
