@@ -18,9 +18,9 @@ selected() { [ -z "${VELMORA_STAGES:-}" ] || [[ " ${VELMORA_STAGES//,/ } " == *"
 
 # Qt for Windows takes half an hour on a fresh machine and is cached after that, SDL2 and
 # libqrencode for Windows a few minutes: build them beside the Linux stages, at low priority, so that
-# they take whatever CPU those leave (while their tests run) without slowing them. The Windows stages
-# wait for them (each script locks its cache). The steps' limits allow for that: a step that still
-# runs out leaves its work behind, and the waiting stage's own call resumes it in the foreground.
+# they take whatever CPU those leave (while their tests run) without slowing them. The stages that
+# need them run once they are done (each script also locks its cache). The steps' limits allow for
+# that: a step that still runs out leaves its work behind, and the stage's own call resumes it.
 windows_builds() {
   nice -n 10 timeout 4800 bash "$root/scripts/qt-mingw.sh"
   nice -n 10 timeout 1800 bash "$root/scripts/sdl2-mingw.sh" x86_64
@@ -49,21 +49,34 @@ run_stage() {
   echo "=== stage $name took $(( $(date +%s) - start )) s"
 }
 
-# While those are still building, the stages that need them wait until the others have run
-# (e2e runs the Windows programs in its VM; alone, without Qt, it skips them).
-deferred=()
+# The stages that need those builds run after the others, once the builds are done (e2e runs the
+# Windows programs in its VM; alone, without Qt, it skips them). e2e runs beside the Windows stages,
+# its output shown when it ends: its VMs emulate one CPU each, and the Windows stages spend much of
+# their time waiting on wine; they take turns at the x86_64 tree they share (configure_qt_cross).
+later=()
 for stage in "$root"/scripts/test-stages/*.sh; do
   name=$(basename "$stage" .sh)
   selected "${name#*-}" || continue
   case "${name#*-}" in
-    windows | windows-package | windows-qt | e2e)
-      if [ -n "$qt_builder" ] && kill -0 "$qt_builder" 2> /dev/null; then deferred+=("$stage"); continue; fi ;;
+    windows | windows-package | windows-qt | e2e) later+=("$stage"); continue ;;
   esac
   run_stage "$stage"
 done
-for stage in "${deferred[@]}"; do run_stage "$stage"; done
-
 [ -z "$qt_builder" ] || wait "$qt_builder"
+beside="" beside_log="$VELMORA_BUILD_ROOT/stage-e2e.log"
+for stage in "${later[@]}"; do
+  [[ $(basename "$stage") == *-e2e.sh ]] || continue
+  echo "=== stage $(basename "$stage" .sh) runs beside the Windows stages (its output at their end)"
+  (broken=0; run_stage "$stage"; exit $broken) > "$beside_log" 2>&1 &
+  beside=$!
+done
+for stage in "${later[@]}"; do
+  [[ $(basename "$stage") == *-e2e.sh ]] || run_stage "$stage"
+done
+if [ -n "$beside" ]; then
+  wait "$beside" || broken=1
+  cat "$beside_log"
+fi
 
 echo
 echo "=== summary"

@@ -65,8 +65,12 @@ export_qt_wine_paths() {
 # through wine64 (find_wine first), with SDL2 for Windows where scripts/sdl2-mingw.sh has built it
 # (else without gamepads). Stages windows, windows-package, windows-qt and e2e share the tree.
 # libqrencode for Windows (scripts/qrencode-mingw.sh, built once and cached) draws serve's QR code.
+# Stage e2e runs beside the Windows stages: configure_qt_cross takes the tree's lock, which its
+# caller holds while it builds there and lets go with tree_unlock (or by exiting).
 configure_qt_cross() {
   local qrencode
+  exec 9> "$1.lock"
+  flock 9
   qrencode=$(timeout 900 bash "${VELMORA_ROOT:?}/scripts/qrencode-mingw.sh" 2> "$3.qrencode" | tail -1)
   timeout 600 cmake -S "${VELMORA_ROOT:?}" -B "$1" -G Ninja -DVELMORA_QRENCODE_PREFIX="$qrencode" \
     -DCMAKE_TOOLCHAIN_FILE="$VELMORA_ROOT/cmake/toolchains/mingw-x86_64-qt.cmake" -DVELMORA_QT_PREFIX="$2" \
@@ -74,3 +78,6 @@ configure_qt_cross() {
     -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" \
     -DVELMORA_SDL2_PREFIX="$(bash "$VELMORA_ROOT/scripts/sdl2-mingw.sh" --cached x86_64)" > "$3" 2>&1
 }
+
+# tree_unlock: lets the other stages configure and build in the shared tree again.
+tree_unlock() { exec 9>&-; }

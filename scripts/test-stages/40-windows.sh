@@ -73,6 +73,7 @@ t0=$(date +%s)
 dir=$build/mingw-x86_64-qt
 configure_qt_cross "$dir" "$qt" "$dir.configure.log" || { tail -40 "$dir.configure.log"; record 0 1 0; exit 1; }
 build_warning_free "$dir" "${libraries[@]}" "${tests[@]}" || { record 0 1 0; exit 1; }
+tree_unlock
 elapsed "x86_64 cross-build" "$t0"
 
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

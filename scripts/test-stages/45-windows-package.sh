@@ -42,6 +42,7 @@ VELMORA_PACKAGE_BUILD="$build/build" VELMORA_PACKAGE_CROSS="$cross" VELMORA_DIST
   VELMORA_SIGN_CERT="$signing/cert.pem" VELMORA_SIGN_KEY="$signing/key.pem" \
   timeout 4800 bash "$root/scripts/package.sh" windows > "$build/package.log" 2>&1 ||
   { tail -40 "$build/package.log"; give_up "scripts/package.sh windows failed"; }
+tree_unlock
 echo "windows-package: scripts/package.sh windows took $(( $(date +%s) - start )) s"
 zip=$(tail -3 "$build/package.log" | head -1)
 setup=$(tail -2 "$build/package.log" | head -1)

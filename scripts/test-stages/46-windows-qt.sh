@@ -52,6 +52,7 @@ fi
 if ! timeout 2400 nice cmake --build "$dir" --target "${targets[@]}" -- -j2 > "$dir.build.log" 2>&1; then
   grep -E 'error|warning' "$dir.build.log" | head -40; tail -20 "$dir.build.log"; record 0 1 0; exit 1
 fi
+tree_unlock
 if ! no_warnings "$root" "$dir.build.log"; then
   echo "$stage: the build has warnings"; record 0 1 0; exit 1
 fi

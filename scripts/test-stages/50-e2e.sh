@@ -49,6 +49,7 @@ else
     echo "e2e: the Windows build failed (see $dir.e2e-configure.log, $dir.e2e-build.log)"
     record e2e-windows-build 0 1 0; broken=1
   fi
+  tree_unlock
 fi
 
 # The VMs run side by side (each emulates one CPU); one starts once the one before it is booting,
