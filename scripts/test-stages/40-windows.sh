@@ -76,6 +76,9 @@ build_warning_free "$dir" "${libraries[@]}" "${tests[@]}" || { record 0 1 0; exi
 tree_unlock
 elapsed "x86_64 cross-build" "$t0"
 
+# wine, headless: a scratch prefix, no display, no .NET or Gecko installers; Qt's and mingw's DLLs
+# through WINEPATH. A persistent server and one program started first, so that no helper inherits
+# the pipes of the test runs.
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export_qt_wine_paths "$qt"
 unset DISPLAY WAYLAND_DISPLAY
