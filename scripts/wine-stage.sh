@@ -61,6 +61,21 @@ export_qt_wine_paths() {
   export QT_PLUGIN_PATH=$(winpath "$1/plugins")
 }
 
+# cross_prerequisites STAGE: sets qt to Qt 5 for Windows (VELMORA_QT_PREFIX names one of one's own, else
+# scripts/qt-mingw.sh builds or reuses one) and has SDL2 for Windows x86_64 built for
+# configure_qt_cross. Prints what is missing, after STAGE, and fails.
+cross_prerequisites() {
+  local log="${VELMORA_BUILD_ROOT:?}/sdl2-mingw-x86_64.log"
+  qt=${VELMORA_QT_PREFIX:-}
+  [ -n "$qt" ] || qt=$(timeout 5400 bash "${VELMORA_ROOT:?}/scripts/qt-mingw.sh" | tail -1)
+  if [ -z "$qt" ] || [ ! -d "$qt/lib/cmake/Qt5Widgets" ]; then
+    echo "$1: no Qt 5 for Windows (scripts/qt-mingw.sh failed)"; return 1
+  fi
+  if ! timeout 3600 bash "$VELMORA_ROOT/scripts/sdl2-mingw.sh" x86_64 > "$log" 2>&1; then
+    tail -20 "$log"; echo "$1: SDL2 for Windows cannot be built"; return 1
+  fi
+}
+
 # configure_qt_cross DIR QT LOG: the x86_64 cross-build tree against Qt 5 for Windows at QT, run
 # through wine64 (find_wine first), with SDL2 for Windows where scripts/sdl2-mingw.sh has built it
 # (else without gamepads). Stages windows, windows-package, windows-qt and e2e share the tree.

@@ -60,15 +60,13 @@ sdl2_prefix() {  # ARCH: SDL2 for Windows, built on the first run (a few minutes
   elapsed "SDL2 for $1" "$t0" >&2
   echo "$prefix"
 }
-sdl_i686=$(sdl2_prefix i686) && sdl2_prefix x86_64 > /dev/null || { record 0 1 0; exit 1; }
+sdl_i686=$(sdl2_prefix i686) || { record 0 1 0; exit 1; }
 cross_build_i686 -DVELMORA_SDL2_PREFIX="$sdl_i686" || { record 0 1 0; exit 1; }
 
-# x86_64: the tree of the Qt stages (configure_qt_cross takes SDL2 from the cache).
+# x86_64: the tree of the Qt stages.
 t0=$(date +%s)
-qt=${VELMORA_QT_PREFIX:-}
-[ -n "$qt" ] || qt=$(timeout 5400 bash "$root/scripts/qt-mingw.sh" | tail -1)
-[ -n "$qt" ] && [ -d "$qt/lib/cmake/Qt5Widgets" ] || { echo "windows: no Qt 5 for Windows (scripts/qt-mingw.sh failed)"; record 0 1 0; exit 1; }
-elapsed "Qt 5 for Windows ($qt)" "$t0"
+cross_prerequisites "$stage" || { record 0 1 0; exit 1; }
+elapsed "Qt 5 and SDL2 for Windows" "$t0"
 t0=$(date +%s)
 dir=$build/mingw-x86_64-qt
 configure_qt_cross "$dir" "$qt" "$dir.configure.log" || { tail -40 "$dir.configure.log"; record 0 1 0; exit 1; }

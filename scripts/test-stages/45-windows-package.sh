@@ -33,9 +33,7 @@ rm -rf "$signing" && mkdir -p "$signing" && openssl req -x509 -newkey rsa:2048 -
 # Qt's first build takes about half an hour of this on 2 cores; later runs reuse its cache.
 source "$root/scripts/wine-stage.sh"
 find_wine || give_up "wine64 not found"
-qt=${VELMORA_QT_PREFIX:-$(timeout 5400 bash "$root/scripts/qt-mingw.sh" | tail -1)}
-[ -d "$qt/lib/cmake/Qt5Widgets" ] || give_up "no Qt 5 for Windows (scripts/qt-mingw.sh failed)"
-timeout 3600 bash "$root/scripts/sdl2-mingw.sh" x86_64 > "$build/sdl2-mingw-x86_64.log" 2>&1 || give_up "no SDL2 for Windows"
+cross_prerequisites "$stage" || give_up "no Qt 5 or SDL2 for Windows"
 cross=${VELMORA_BUILD_ROOT:?}/mingw-x86_64-qt
 configure_qt_cross "$cross" "$qt" "$cross.configure.log" || { tail -40 "$cross.configure.log"; give_up "the cross tree cannot be configured"; }
 VELMORA_PACKAGE_BUILD="$build/build" VELMORA_PACKAGE_CROSS="$cross" VELMORA_DIST="$build/dist" \

@@ -18,25 +18,12 @@ if ! timeout 900 bash "$root/scripts/deps.sh" windows demo browser; then
 fi
 elapsed "installing" "$start"
 
-# VELMORA_QT_PREFIX names a Qt 5 for Windows of one's own; else scripts/qt-mingw.sh builds or reuses one.
-t0=$(date +%s)
-qt=${VELMORA_QT_PREFIX:-}
-[ -n "$qt" ] || qt=$(timeout 5400 bash "$root/scripts/qt-mingw.sh" | tail -1)
-if [ -z "$qt" ] || [ ! -d "$qt/lib/cmake/Qt5Widgets" ]; then
-  echo "$stage: no Qt 5 for Windows (scripts/qt-mingw.sh failed)"; record 0 1 0; exit 1
-fi
-elapsed "Qt 5 for Windows ($qt)" "$t0"
-
 source "$root/scripts/wine-stage.sh"
 source "$root/scripts/build-warnings.sh"
 find_wine || { echo "$stage: wine64 not found"; record 0 1 0; exit 1; }
-
-# SDL2 for Windows (gamepads), which configure_qt_cross takes from the cache.
 t0=$(date +%s)
-if ! timeout 3600 bash "$root/scripts/sdl2-mingw.sh" x86_64 > "$build/sdl2-mingw-x86_64.log" 2>&1; then
-  tail -20 "$build/sdl2-mingw-x86_64.log"; echo "$stage: SDL2 for Windows cannot be built"; record 0 1 0; exit 1
-fi
-elapsed "SDL2 for Windows" "$t0"
+cross_prerequisites "$stage" || { record 0 1 0; exit 1; }
+elapsed "Qt 5 and SDL2 for Windows ($qt)" "$t0"
 
 # The Qt GUI tests of the window, its keys and hotkeys, device list and device change (the Linux-only
 # cases stay out through CMake), the program and the helper that sends it device-change messages.
