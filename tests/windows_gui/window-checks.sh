@@ -251,16 +251,20 @@ check "DirectShow's video input category was enumerated once at start-up ($(enum
   test "$(enumerations)" -eq 1
 
 # send EVENT RECORD "EXPECTED LINES" REFRESHES: one message from another process; its debug lines
-# and whether the list was rebuilt (a new enumeration of the video input category).
+# and whether the list was rebuilt (a new enumeration of the video input category). The lines and
+# the enumeration are awaited (a loaded machine may take seconds), then 0.3 s more for any extra.
 send() {
-  local event=$1 record=$2 expected=$3 refreshes=$4 seen_before enumerated_before got
+  local event=$1 record=$2 expected=$3 refreshes=$4 seen_before enumerated_before got count=0
   seen_before=$(lines "$log")
   enumerated_before=$(enumerations)
+  [ -z "$expected" ] || count=$(wc -l <<< "$expected")
+  arrived() { [ "$(lines "$log")" -ge "$((seen_before + count))" ] &&
+    [ "$(enumerations)" -ge "$((enumerated_before + refreshes))" ]; }
   timeout 30 "$wine64" "$helper" "$event" "$record" > /dev/null 2>&1
+  wait_for 10 arrived
   sleep 0.3
   got=$(tail -n +"$((seen_before + 1))" "$log")
-  local rebuilt=$(($(enumerations) - enumerated_before)) count=0
-  [ -z "$expected" ] || count=$(wc -l <<< "$expected")
+  local rebuilt=$(($(enumerations) - enumerated_before))
   local what="$event, $record record: $count debug lines in order, list rebuilt $refreshes times"
   if [ "$got" = "$expected" ] && [ "$rebuilt" -eq "$refreshes" ]; then
     check "$what" true
