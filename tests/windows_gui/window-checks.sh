@@ -229,19 +229,19 @@ echo "  the window mapped on the native backend in $(($(date +%s) - started)) s"
 stderr=$out/native.stderr
 enumerations() { grep -c 'CreateClassEnumerator.*class {860bb310-5d01-11d0-bd3b-00a0c911ce86}' "$stderr" || true; }
 handle=$(timeout 30 "$wine64" "$helper" find 2> /dev/null | tr -d '\r')
-# The call goes through wine's plug-and-play service, which may still be starting: its return is
-# awaited, matched to the calling thread.
+# The call ("THREAD:Call user32.RegisterDeviceNotificationW(WINDOW,...") goes through wine's
+# plug-and-play service, which may still be starting: its return is awaited, matched to the thread.
 registration_return() {
-  local thread
-  thread=$(sed -n 's/^\([0-9a-fA-F]*\):Call user32.RegisterDeviceNotificationW(.*/\1/p' "$stderr" | head -1)
-  [ -n "$thread" ] || return 1
+  local call thread
+  call=$(grep -m1 '^[0-9a-fA-F]*:Call user32.RegisterDeviceNotificationW(' "$stderr") || return 1
+  thread=${call%%:*}
+  registered_window=$(sed 's/.*RegisterDeviceNotificationW(\([0-9a-fA-F]*\),.*/\1/' <<< "$call")
   registered=$(sed -n "s/^$thread:Ret  user32.RegisterDeviceNotificationW() retval=\\([0-9a-fA-F]*\\).*/\\1/p" \
     "$stderr" | head -1)
   [ -n "$registered" ]
 }
-registered=""
+registered="" registered_window=""
 wait_for 30 registration_return
-registered_window=$(sed -n 's/.*Call user32.RegisterDeviceNotificationW(\([0-9a-fA-F]*\),.*/\1/p' "$stderr" | head -1)
 check "RegisterDeviceNotificationW on the window ($handle) returned a registration (${registered:-none})" \
   test -n "$handle" -a -n "$registered" -a -n "$registered_window" -a \
   "$((16#${registered:-0}))" -ne 0 -a "$((16#${registered_window:-0}))" -eq "$((${handle:-0}))"
